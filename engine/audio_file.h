@@ -1,0 +1,66 @@
+#pragma once
+// TAudioFile2: reads any audio file FFmpeg opens, and writes MP3, WMA, WAV or
+// OGG. Counts are interleaved samples (audio_types.h). Called on the
+// user-interface thread only; every call returns when its work is done.
+//
+// Reading:  OpenFile -> properties / Seek / ReadArray ... -> CloseFile.
+// Writing:  one format choice (SetMp3Encoder, SetWmaProfile, SetWavFormat,
+//           SetOggFormat) -> CreateOutputFile -> WriteArray ... -> CloseFile.
+// Errors: OpenFile throws EngineError; CreateOutputFile and WriteArray set
+// ErrorCode (and WriteArray returns false) instead of throwing, so that a
+// recorder can finish the file and tell the user.
+
+#include "audio_types.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class TAudioFile2LameEnc;
+class AudioDecoder;
+class AudioWriter;
+
+class TAudioFile2 : public QObject {
+    Q_OBJECT
+public:
+    explicit TAudioFile2(QObject *parent = nullptr);
+    ~TAudioFile2() override;
+
+    // Nothing depends on it; kept so windows can switch it as they always did.
+    bool Active() const { return m_active; }
+    void setActive(bool active) { m_active = active; }
+
+    // --- reading ---
+    void OpenFile(const QString &path, int mode = 0, int flags = 1);
+    int TotalSamples() const;
+    int Duration() const; // ms; while writing: the length written so far
+    uint32_t SampleRate() const;
+    int Channels() const;
+    uint32_t BitsPerSample() const;
+    int Bitrate() const; // bit/s
+    int Seek(int position, int mode = 3);
+    SampleArray ReadArray(int count);
+    bool IsOpen() const;
+    void CloseFile();
+
+    // --- writing ---
+    bool CheckMp3Format(uint32_t sample_rate, int bitrate_kbps, int channels) const;
+    void SetMp3Encoder(const TAudioFile2LameEnc &encoder);
+    void SetWmaProfile(int profile); // 1..47
+    void SetWavFormat(uint32_t sample_rate, int channels, uint32_t bits_per_sample);
+    bool CheckOggFormat(uint32_t sample_rate, int channels, int bitrate, int max_bitrate,
+                        int min_bitrate) const;
+    void SetOggFormat(uint32_t sample_rate, int channels, int bitrate, int max_bitrate,
+                      int min_bitrate, int16_t quality);
+    void CreateOutputFile(const QString &path, int mode = 0);
+    int ErrorCode() const { return m_error_code; }
+    QString ErrorText() const { return m_error_text; }
+    bool WriteArray(const SampleArray &samples);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    bool m_active = false;
+    int m_error_code = 0;
+    QString m_error_text;
+};

@@ -1,0 +1,48 @@
+#pragma once
+// TAudioPlayer2: plays queued sample arrays. Counts are interleaved samples.
+// Called on the user-interface thread; events are delivered there.
+//
+// Play starts or resumes output, also with nothing queued: it then asks for
+// data with OnRequestOnLoadArray. Every array played to its end raises
+// OnEndArrayPlay. An empty array queued with PlayArray marks the end of the
+// data: once everything before it has been played, OnEndPlay comes once.
+// Stop drops the queue and stops output; PlayedSamples and OnTimer's
+// CurrentSamples count from 0 again at each Play. ErrorCode is non-zero when
+// the stream failed; OnEndPlay follows then as well.
+
+#include "audio_types.h"
+#include "playback_backend.h"
+
+#include <QObject>
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+class TAudioPlayer2 : public QObject {
+    Q_OBJECT
+public:
+    explicit TAudioPlayer2(QObject *parent = nullptr,
+                           std::unique_ptr<PlaybackBackend> backend = nullptr);
+    ~TAudioPlayer2() override;
+
+    void SetWaveFormat(uint32_t sample_rate, int channels); // throws EngineError for a bad format
+    void Play();
+    void PlayArray(const SampleArray &samples);
+    void Stop();
+    int PlayedSamples() const;
+    int SamplesToMilliseconds(int64_t samples) const;
+    SampleArray PeekArray(int count) const;
+    int ErrorCode() const { return m_error_code; }
+
+signals:
+    void OnRequestOnLoadArray(QObject *Sender);
+    void OnEndArrayPlay(QObject *Sender);
+    void OnEndPlay(QObject *Sender);
+    void OnTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    int m_error_code = 0;
+};

@@ -1,0 +1,89 @@
+#pragma once
+// TAudioRecord2: devices, input lines, recording volume and capture.
+// Counts are interleaved samples (audio_types.h). Called on the
+// user-interface thread; its events are delivered there too, and every
+// operation may be called from inside its own event handlers.
+//
+// Captured samples are kept until GetArray takes them: nothing is dropped
+// while the user-interface thread is busy. OnEndArrayRecord comes once per
+// BlockSize samples captured; OnTimer every 100 ms while capturing.
+// ErrorCode is 0 while capture works; 1 when the stream could not be opened,
+// 2 when it failed or the sound server went away.
+
+#include "audio_types.h"
+#include "capture_backend.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <mutex>
+
+class TAudioRecord2 : public QObject {
+    Q_OBJECT
+public:
+    // Without a backend, the real libpulse one is used.
+    explicit TAudioRecord2(QObject *parent = nullptr,
+                           std::unique_ptr<CaptureBackend> backend = nullptr);
+    ~TAudioRecord2() override;
+
+    // devices and input lines
+    int16_t LastDeviceIndex(); // re-reads the sound server's devices
+    void setDeviceIndex(int16_t index);
+    int16_t DeviceIndex() const { return m_device_index; }
+    bool DeviceUsable() const;
+    QString DeviceName() const;
+    int16_t InputLineCount() const;
+    void setInputLineIndex(int16_t line); // 1..InputLineCount
+    QString InputLineName() const;
+    int InputLineVolume() const;          // 0..65535
+    void setInputLineVolume(int volume);
+    void setInputLineSelected(bool selected);
+
+    // capture
+    void SetWaveFormat(uint32_t sample_rate, int channels);
+    int MillisecondsToSamples(int ms) const;
+    int SamplesToMilliseconds(int64_t samples) const;
+    int BlockSize() const { return m_block_size; }
+    void setBlockSize(int samples) { m_block_size = samples; }
+    void Start();
+    void Stop();
+    SampleArray GetArray();
+    SampleArray PeekArray(int count) const;
+    int RecordedSamples() const;
+    int SamplePosition() const;
+    int ErrorCode() const { return m_error_code; }
+
+signals:
+    void OnEndArrayRecord(QObject *Sender, int nBlock);
+    void OnTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight);
+
+private:
+    void on_data(const int16_t *samples, size_t count); // backend thread
+    void deliver();                                     // UI thread
+    const InputLineInfo *current_line() const;
+
+    std::unique_ptr<CaptureBackend> m_backend;
+    std::vector<CaptureDeviceInfo> m_devices;
+    int16_t m_device_index = 0;
+    int16_t m_line_index = 1;
+    const InputLineInfo *m_selected_line = nullptr;
+    InputLineInfo m_recording_line;
+
+    uint32_t m_rate = 44100;
+    int m_channels = 2;
+    int m_block_size = 0;
+    int m_error_code = 0;
+    bool m_running = false;
+    int m_block_counter = 0;
+
+    mutable std::mutex m_mutex; // guards the members below
+    SampleArray m_pending;      // captured, not yet taken by GetArray
+    SampleArray m_recent;       // ring of the latest samples for PeekArray
+    size_t m_recent_pos = 0;
+    int64_t m_captured = 0;     // since the last Start
+    int64_t m_since_block = 0;
+    bool m_notify_queued = false;
+    int m_thread_error = 0;
+
+    QTimer m_timer;
+};

@@ -1,0 +1,34 @@
+#pragma once
+// TAudioVisualizationEx2: the level display, a 107 x 60 widget drawing the
+// spectrum of the latest samples as 20 green bars on black with falling peak
+// ticks. ShowArray takes interleaved samples of Channels() channels (1024
+// frames is what the windows hand it); an empty array clears the display.
+// User-interface thread only.
+
+#include "audio_types.h"
+
+#include <QColor>
+#include <QWidget>
+#include <memory>
+
+class TAudioVisualizationEx2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TAudioVisualizationEx2(QWidget *parent = nullptr);
+    ~TAudioVisualizationEx2() override;
+
+    void ShowArray(const SampleArray &samples);
+    void setChannels(int channels);
+    int Channels() const;
+
+    // Current bar heights 0..1 and peak tick heights 0..1, for tests and painting.
+    std::vector<double> bar_levels() const;
+    std::vector<double> peak_levels() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};

@@ -1,0 +1,47 @@
+#pragma once
+// The sound-server side of TAudioRecord2: devices, input lines, volumes and a
+// capture stream. One real implementation over libpulse (pulse_capture.cpp);
+// tests that need blocks at exact moments hand TAudioRecord2 a fake.
+//
+// All methods are called on the user-interface thread and may block briefly
+// (a round trip to the sound server). start() delivers captured data through
+// on_data on the backend's own thread, in the format asked for, never
+// dropping any; on_error is called (on any thread) once when the stream fails
+// or the server goes away. stop() returns after the last on_data call.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+struct InputLineInfo {
+    QString name;        // shown to the user
+    QString source_name; // the sound server's source to record from
+    QString port_name;   // the source's port to activate, empty for none
+};
+
+struct CaptureDeviceInfo {
+    QString name;
+    bool usable = true;
+    std::vector<InputLineInfo> lines;
+};
+
+class CaptureBackend {
+public:
+    virtual ~CaptureBackend() = default;
+
+    // An empty list when there is no sound server.
+    virtual std::vector<CaptureDeviceInfo> devices() = 0;
+    // 0..65535 for silence..normal volume; -1 when it cannot be read.
+    virtual int volume(const InputLineInfo &line) = 0;
+    virtual bool set_volume(const InputLineInfo &line, int volume) = 0;
+    // Makes the line the one that is recorded (activates its port).
+    virtual bool select_line(const InputLineInfo &line) = 0;
+
+    using DataCallback = std::function<void(const int16_t *samples, size_t count)>;
+    using ErrorCallback = std::function<void(int code, const QString &message)>;
+    // Returns false (and starts nothing) when the stream cannot be opened.
+    virtual bool start(const InputLineInfo &line, uint32_t rate, int channels,
+                       DataCallback on_data, ErrorCallback on_error) = 0;
+    virtual void stop() = 0;
+};

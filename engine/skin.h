@@ -1,0 +1,66 @@
+#pragma once
+// TSkin: the skinned-window layer. It loads a skin file (JSON, see
+// docs/skin-format.md), draws the whole client area of the windows it is
+// applied to, and reports what the user does with the named elements.
+// Child widgets placed on a skinned window stay visible above the skin.
+// User-interface thread only. LoadSkin throws EngineError with a message
+// naming the file and the problem.
+
+#include "audio_types.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+class ISkinObject {
+public:
+    virtual ~ISkinObject() = default;
+    virtual QString Name() const = 0;
+    virtual QString Kind() const = 0; // "button", "text", "slider", "image"
+    virtual void SetText(const QString &text) = 0;
+    virtual QString Text() const = 0;
+    virtual void SetPosition(int position) = 0; // sliders: 0..1000
+    virtual int GetPosition() const = 0;
+    virtual void SetEnabled(bool enabled) = 0; // disabled: no mouse, no events
+    virtual bool Enabled() const = 0;
+    virtual void Redraw() = 0;
+};
+
+class ISkinForm {
+public:
+    virtual ~ISkinForm() = default;
+    virtual QString Name() const = 0;
+    // Exact, case-sensitive name match; nullptr when there is none.
+    virtual ISkinObject *FindObject(const QString &name) const = 0;
+};
+
+class TSkin : public QObject {
+    Q_OBJECT
+public:
+    explicit TSkin(QObject *parent = nullptr);
+    ~TSkin() override;
+
+    void LoadSkin(const QString &path);
+    // The default skin compiled into the program: the fallback when the skin
+    // file cannot be used, so the program always opens a usable window.
+    void LoadBuiltinSkin();
+    bool Loaded() const;
+    void AttachWindow(QWidget *window);
+    // Gives the window the named form's look, client size and elements; applying
+    // the form a window already has is accepted. Throws EngineError for an
+    // unknown form or a window not attached.
+    void ApplySkinForm(QWidget *window, const QString &form_name);
+    ISkinForm *GetSkinForm(QWidget *window) const;
+
+signals:
+    void OnClick(TSkin *Sender, ISkinObject *Source);
+    void OnMouseDown(TSkin *Sender, ISkinObject *Source, int Button, int x, int y);
+    void OnMouseUp(TSkin *Sender, ISkinObject *Source, int Button, int x, int y);
+    void OnScrollTrack(TSkin *Sender, ISkinObject *Source, int NewPos);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian 12 packages Velquor needs that are missing.
+# A second run finds nothing missing and returns at once.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libpulse-dev libmp3lame-dev libvorbis-dev libogg-dev libsndfile1-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libtag1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  pulseaudio pulseaudio-utils sox ffmpeg
+  fonts-dejavu-core
+)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(xvfb xauth imagemagick cppcheck)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
