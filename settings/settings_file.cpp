@@ -1,0 +1,159 @@
+#include "settings_file.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <limits>
+
+namespace {
+
+// "M/d/yy" -> "M/d/yyyy": a century-free year does not survive a round trip.
+QString with_full_year(QString format)
+{
+    static const QRegularExpression short_year(QStringLiteral("(?<!y)yy(?!y)"));
+    return format.replace(short_year, QStringLiteral("yyyy"));
+}
+
+// The long time format without its time-zone part ("t", "tttt" ...).
+QString without_zone(QString format)
+{
+    static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
+    format.replace(zone, QStringLiteral(" "));
+    return format.trimmed();
+}
+
+} // namespace
+
+QString SettingsFile::default_folder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+SettingsFile::SettingsFile(const QString &bare_name, const QLocale &locale)
+    : SettingsFile(bare_name, default_folder(), locale)
+{
+    // A fresh account may have no configuration folder yet.
+    QDir().mkpath(default_folder());
+}
+
+SettingsFile::SettingsFile(const QString &bare_name, const QString &folder, const QLocale &locale)
+    : m_ini(QDir(folder).filePath(bare_name)), m_locale(locale)
+{
+    m_short_date_format = m_locale.dateFormat(QLocale::ShortFormat);
+    m_date_format = with_full_year(m_short_date_format);
+    m_time_format = without_zone(m_locale.timeFormat(QLocale::LongFormat));
+}
+
+std::optional<int> SettingsFile::parse_integer(const QString &text)
+{
+    QString t = text.trimmed();
+    bool negative = false;
+    if (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) {
+        negative = t.startsWith(QLatin1Char('-'));
+        t.remove(0, 1);
+    }
+    if (t.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    qint64 value = 0;
+    if (t.size() > 2 && (t.startsWith(QLatin1String("0x")) || t.startsWith(QLatin1String("0X")))) {
+        const QString digits = t.mid(2);
+        if (digits.size() > 8)
+            return std::nullopt;
+        for (QChar c : digits)
+            if (!c.isDigit() && !QStringLiteral("abcdefABCDEF").contains(c))
+                return std::nullopt;
+        // Hexadecimal is a 32-bit pattern: 0xFFFFFFFF is -1.
+        value = static_cast<qint32>(digits.toUInt(&ok, 16));
+    } else {
+        for (QChar c : t)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return std::nullopt;
+        value = t.toLongLong(&ok, 10);
+    }
+    if (!ok)
+        return std::nullopt;
+    if (negative)
+        value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+QString SettingsFile::read_string(const QString &section, const QString &key, const QString &def) const
+{
+    return m_ini.read(section, key).value_or(def.left(IniFile::max_value_length));
+}
+
+int SettingsFile::read_integer(const QString &section, const QString &key, int def) const
+{
+    const auto text = m_ini.read(section, key);
+    if (!text)
+        return def;
+    return parse_integer(*text).value_or(def);
+}
+
+bool SettingsFile::read_bool(const QString &section, const QString &key, bool def) const
+{
+    return read_integer(section, key, def ? 1 : 0) != 0;
+}
+
+QDate SettingsFile::read_date(const QString &section, const QString &key, const QDate &def) const
+{
+    const auto text = m_ini.read(section, key);
+    if (!text || text->isEmpty())
+        return def;
+    QDate d = m_locale.toDate(*text, m_date_format);
+    if (d.isValid())
+        return d;
+    d = m_locale.toDate(*text, m_short_date_format);
+    if (!d.isValid())
+        return def;
+    if (m_short_date_format != m_date_format) {
+        // A two-digit year: take the century that puts it nearest today.
+        const int today = QDate::currentDate().year();
+        int year = today - today % 100 + d.year() % 100;
+        if (year > today + 49)
+            year -= 100;
+        else if (year < today - 50)
+            year += 100;
+        d = QDate(year, d.month(), d.day());
+        return d.isValid() ? d : def;
+    }
+    return d;
+}
+
+QTime SettingsFile::read_time(const QString &section, const QString &key, const QTime &def) const
+{
+    const auto text = m_ini.read(section, key);
+    if (!text || text->isEmpty())
+        return def;
+    const QTime t = m_locale.toTime(*text, m_time_format);
+    return t.isValid() ? t : def;
+}
+
+void SettingsFile::write_string(const QString &section, const QString &key, const QString &value)
+{
+    m_ini.write(section, key, value);
+}
+
+void SettingsFile::write_integer(const QString &section, const QString &key, int value)
+{
+    m_ini.write(section, key, QString::number(value));
+}
+
+void SettingsFile::write_bool(const QString &section, const QString &key, bool value)
+{
+    m_ini.write(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void SettingsFile::write_date(const QString &section, const QString &key, const QDate &value)
+{
+    m_ini.write(section, key, m_locale.toString(value, m_date_format));
+}
+
+void SettingsFile::write_time(const QString &section, const QString &key, const QTime &value)
+{
+    m_ini.write(section, key, m_locale.toString(value, m_time_format));
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The settings-file object: typed reads and writes of one key of one section
+// of "velquor.ini", each reader passing its own default. Opened by bare name:
+// the file lives in the user's configuration folder ($XDG_CONFIG_HOME), one
+// fixed place for every copy of the program. No cache: every read goes to the
+// file, every write reaches it before the call returns. Writes throw
+// SettingsWriteError ("Unable to write to velquor.ini").
+//
+// Encodings: integers as decimal ("0x" + hex also read); booleans as 1/0 and
+// read as integers (non-zero is true, a non-number the default); dates in the
+// regional short date format and times in the regional long time format
+// (without a time zone), the same format for writing and reading. A
+// two-digit-year short format is written with the full year, and a two-digit
+// year that is read lands within 50 years of today, not in the 1900s.
+
+#include "ini_file.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+#include <QTime>
+
+class SettingsFile {
+public:
+    explicit SettingsFile(const QString &bare_name, const QLocale &locale = QLocale::system());
+    // A settings file in a given folder: for tests and tools.
+    SettingsFile(const QString &bare_name, const QString &folder, const QLocale &locale);
+
+    QString path() const { return m_ini.path(); }
+    static QString default_folder();
+
+    QString read_string(const QString &section, const QString &key, const QString &def) const;
+    int read_integer(const QString &section, const QString &key, int def) const;
+    bool read_bool(const QString &section, const QString &key, bool def) const;
+    QDate read_date(const QString &section, const QString &key, const QDate &def) const;
+    QTime read_time(const QString &section, const QString &key, const QTime &def) const;
+
+    void write_string(const QString &section, const QString &key, const QString &value);
+    void write_integer(const QString &section, const QString &key, int value);
+    void write_bool(const QString &section, const QString &key, bool value);
+    void write_date(const QString &section, const QString &key, const QDate &value);
+    void write_time(const QString &section, const QString &key, const QTime &value);
+
+    // The formats in use, for the dialog that shows these values.
+    QString date_format() const { return m_date_format; }
+    QString time_format() const { return m_time_format; }
+
+    // Integer text rules, shared with anything that parses stored numbers.
+    static std::optional<int> parse_integer(const QString &text);
+
+private:
+    IniFile m_ini;
+    QLocale m_locale;
+    QString m_date_format;       // written and read
+    QString m_short_date_format; // as the locale gives it, also read
+    QString m_time_format;
+};
