@@ -9,7 +9,9 @@
 
 #include <QColor>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class TAudioVisualizationEx2 : public QWidget {
     Q_OBJECT
@@ -24,6 +26,13 @@ public:
     // Current bar heights 0..1 and peak tick heights 0..1, for tests and painting.
     std::vector<double> bar_levels() const;
     std::vector<double> peak_levels() const;
+
+    // FFT bin boundaries of the 20 bars (21 entries, bins of a 1024-point
+    // transform): bar b covers bins [edges[b], edges[b+1]).
+    std::vector<int> band_edges() const;
+    // The clock (ms) that times the peak ticks' hold and fall; the wall clock
+    // by default. An empty function restores the wall clock.
+    void set_clock(std::function<qint64()> now_ms);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

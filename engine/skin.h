@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QWidget;
@@ -47,6 +48,9 @@ public:
     // file cannot be used, so the program always opens a usable window.
     void LoadBuiltinSkin();
     bool Loaded() const;
+    // Names of the forms of the loaded skin (empty when none is loaded), so a
+    // caller can check a skin file before relying on it.
+    QStringList FormNames() const;
     void AttachWindow(QWidget *window);
     // Gives the window the named form's look, client size and elements; applying
     // the form a window already has is accepted. Throws EngineError for an

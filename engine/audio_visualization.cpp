@@ -1,0 +1,245 @@
+#include "audio_visualization.h"
+
+#include <QDateTime>
+#include <QPainter>
+#include <QTimer>
+
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/tx.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr int fft_size = 1024;
+constexpr int bar_count = 20;       // LineCount
+constexpr int spot_height = 2;      // SpotHeight
+constexpr int spot_interval = 1;    // SpotInterval
+constexpr int line_interval = 1;    // LineInterval
+constexpr int tick_hold_ms = 200;   // TickDelayTime
+constexpr int tick_step_ms = 20;    // TickReleaseTime
+constexpr double floor_db = -60.0;  // bottom of the scale, relative to a full-scale sine
+const QColor line_color(1, 138, 0); // LineLow/Mid/HighColor
+
+struct TxDeleter {
+    void operator()(AVTXContext *ctx) const { av_tx_uninit(&ctx); }
+};
+
+struct AlignedDeleter {
+    void operator()(float *p) const { av_free(p); }
+};
+
+using AlignedFloats = std::unique_ptr<float, AlignedDeleter>;
+
+AlignedFloats aligned_floats(size_t count)
+{
+    auto *p = static_cast<float *>(av_malloc(count * sizeof(float)));
+    if (!p)
+        throw std::bad_alloc();
+    std::fill(p, p + count, 0.0f);
+    return AlignedFloats(p);
+}
+
+} // namespace
+
+struct TAudioVisualizationEx2::Impl {
+    int m_channels = 1;
+    std::vector<double> m_bars = std::vector<double>(bar_count, 0.0);
+    // Peak ticks: the height reached and when it was reached; the tick holds,
+    // then drops one spot per release step, never below its bar.
+    std::vector<double> m_peak_value = std::vector<double>(bar_count, 0.0);
+    std::vector<qint64> m_peak_time = std::vector<qint64>(bar_count, 0);
+    std::vector<int> m_edges; // bin boundaries of the bars, bar_count + 1 entries
+    std::vector<float> m_window;
+    std::unique_ptr<AVTXContext, TxDeleter> m_tx;
+    av_tx_fn m_tx_fn = nullptr;
+    AlignedFloats m_in = aligned_floats(fft_size);
+    AlignedFloats m_out = aligned_floats(fft_size + 2);
+    std::function<qint64()> m_clock;
+    QTimer m_release_timer;
+
+    Impl()
+    {
+        AVTXContext *ctx = nullptr;
+        float scale = 1.0f;
+        if (av_tx_init(&ctx, &m_tx_fn, AV_TX_FLOAT_RDFT, 0, fft_size, &scale, 0) < 0 || !ctx)
+            throw EngineError(QStringLiteral("The level display cannot start its spectrum transform."));
+        m_tx.reset(ctx);
+
+        m_window.resize(fft_size);
+        for (int i = 0; i < fft_size; ++i)
+            m_window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / (fft_size - 1)));
+
+        // Log-spaced bands from bin 1 up to Nyquist; each band gets at least one bin.
+        const int lo = 1;
+        const int hi = fft_size / 2;
+        m_edges.resize(bar_count + 1);
+        m_edges[0] = lo;
+        for (int k = 1; k <= bar_count; ++k) {
+            const int e = static_cast<int>(std::lround(lo * std::pow(double(hi) / lo, double(k) / bar_count)));
+            m_edges[k] = std::max(e, m_edges[k - 1] + 1);
+        }
+        m_edges[bar_count] = hi + 1; // include the Nyquist bin
+        // Undo any push past the top caused by the one-bin minimum.
+        for (int k = bar_count - 1; k > 0 && m_edges[k] >= m_edges[k + 1]; --k)
+            m_edges[k] = m_edges[k + 1] - 1;
+
+        m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    }
+
+    static double quantum() { return 1.0 / (60 / (spot_height + spot_interval)); }
+
+    double peak_at(int bar, qint64 now) const
+    {
+        const qint64 age = now - m_peak_time[bar];
+        double v = m_peak_value[bar];
+        if (age > tick_hold_ms)
+            v -= double((age - tick_hold_ms) / tick_step_ms) * quantum();
+        return std::max(v, m_bars[bar]);
+    }
+
+    bool ticks_settled(qint64 now) const
+    {
+        for (int b = 0; b < bar_count; ++b)
+            if (peak_at(b, now) > m_bars[b] + 1e-9)
+                return false;
+        return true;
+    }
+
+    void analyse(const SampleArray &samples)
+    {
+        const int channels = std::max(1, m_channels);
+        const int frames_total = static_cast<int>(samples.size()) / channels;
+        const int frames = std::min(frames_total, fft_size);
+        const int first = frames_total - frames;
+        float *in = m_in.get();
+        std::fill(in, in + fft_size, 0.0f);
+        for (int f = 0; f < frames; ++f) {
+            int sum = 0;
+            const size_t base = static_cast<size_t>(first + f) * channels;
+            for (int c = 0; c < channels; ++c)
+                sum += samples[base + c];
+            const float mono = static_cast<float>(sum) / (32768.0f * channels);
+            // A short array is windowed over its own length, then zero-padded.
+            const int wi = frames == fft_size ? f : static_cast<int>(int64_t(f) * (fft_size - 1) / std::max(1, frames - 1));
+            in[f] = mono * m_window[wi];
+        }
+        m_tx_fn(m_tx.get(), m_out.get(), in, sizeof(float));
+
+        // A full-scale sine under a Hann window peaks at N/4 in its bin.
+        const double full_scale = (frames > 0 ? frames : fft_size) / 4.0;
+        const float *out = m_out.get();
+        for (int b = 0; b < bar_count; ++b) {
+            double best = 0.0;
+            for (int k = m_edges[b]; k < m_edges[b + 1] && k <= fft_size / 2; ++k) {
+                const double re = out[2 * k];
+                const double im = out[2 * k + 1];
+                best = std::max(best, std::sqrt(re * re + im * im));
+            }
+            const double rel = best / full_scale;
+            double level = 0.0;
+            if (rel > 0.0)
+                level = (20.0 * std::log10(rel) - floor_db) / -floor_db;
+            m_bars[b] = std::clamp(level, 0.0, 1.0);
+        }
+    }
+};
+
+TAudioVisualizationEx2::TAudioVisualizationEx2(QWidget *parent)
+    : QWidget(parent), m_impl(std::make_unique<Impl>())
+{
+    setFixedSize(107, 60);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_impl->m_release_timer.setInterval(tick_step_ms);
+    connect(&m_impl->m_release_timer, &QTimer::timeout, this, [this] {
+        update();
+        if (m_impl->ticks_settled(m_impl->m_clock()))
+            m_impl->m_release_timer.stop();
+    });
+}
+
+TAudioVisualizationEx2::~TAudioVisualizationEx2() = default;
+
+void TAudioVisualizationEx2::ShowArray(const SampleArray &samples)
+{
+    const qint64 now = m_impl->m_clock();
+    if (samples.empty()) {
+        std::fill(m_impl->m_bars.begin(), m_impl->m_bars.end(), 0.0);
+        std::fill(m_impl->m_peak_value.begin(), m_impl->m_peak_value.end(), 0.0);
+        std::fill(m_impl->m_peak_time.begin(), m_impl->m_peak_time.end(), now);
+        m_impl->m_release_timer.stop();
+        update();
+        return;
+    }
+    m_impl->analyse(samples);
+    for (int b = 0; b < bar_count; ++b) {
+        if (m_impl->m_bars[b] >= m_impl->peak_at(b, now)) {
+            m_impl->m_peak_value[b] = m_impl->m_bars[b];
+            m_impl->m_peak_time[b] = now;
+        }
+    }
+    if (!m_impl->ticks_settled(now) && !m_impl->m_release_timer.isActive())
+        m_impl->m_release_timer.start();
+    update();
+}
+
+void TAudioVisualizationEx2::setChannels(int channels)
+{
+    m_impl->m_channels = std::max(1, channels);
+}
+
+int TAudioVisualizationEx2::Channels() const
+{
+    return m_impl->m_channels;
+}
+
+void TAudioVisualizationEx2::set_clock(std::function<qint64()> now_ms)
+{
+    m_impl->m_clock = now_ms ? std::move(now_ms) : [] { return QDateTime::currentMSecsSinceEpoch(); };
+}
+
+std::vector<int> TAudioVisualizationEx2::band_edges() const
+{
+    return m_impl->m_edges;
+}
+
+std::vector<double> TAudioVisualizationEx2::bar_levels() const
+{
+    return m_impl->m_bars;
+}
+
+std::vector<double> TAudioVisualizationEx2::peak_levels() const
+{
+    const qint64 now = m_impl->m_clock();
+    std::vector<double> peaks(bar_count);
+    for (int b = 0; b < bar_count; ++b)
+        peaks[b] = m_impl->peak_at(b, now);
+    return peaks;
+}
+
+void TAudioVisualizationEx2::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+
+    const int w = width();
+    const int h = height();
+    const int pitch = spot_height + spot_interval;
+    const int spots = h / pitch;
+    const qint64 now = m_impl->m_clock();
+    for (int b = 0; b < bar_count; ++b) {
+        // Spread the spare pixels so the bars fill the width exactly.
+        const int x0 = b * (w + line_interval) / bar_count;
+        const int x1 = (b + 1) * (w + line_interval) / bar_count - line_interval;
+        const int lit = static_cast<int>(std::lround(m_impl->m_bars[b] * spots));
+        for (int s = 0; s < lit; ++s)
+            p.fillRect(x0, h - (s + 1) * pitch + spot_interval, x1 - x0, spot_height, line_color);
+        const int tick = static_cast<int>(std::lround(m_impl->peak_at(b, now) * spots));
+        if (tick > lit)
+            p.fillRect(x0, h - tick * pitch + spot_interval, x1 - x0, spot_height, line_color);
+    }
+}
