@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class TAudioRecord2 : public QObject {
     Q_OBJECT
@@ -58,32 +59,41 @@ signals:
     void OnTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight);
 
 private:
-    void on_data(const int16_t *samples, size_t count); // backend thread
+    void on_data(const int16_t *samples, size_t count); // any thread
+    void on_error(int code);                            // any thread
+    void post_delivery();                               // m_mutex held
     void deliver();                                     // UI thread
+    void timer_tick();
+    void load_devices() const;
+    const CaptureDeviceInfo *current_device() const;
     const InputLineInfo *current_line() const;
 
     std::unique_ptr<CaptureBackend> m_backend;
-    std::vector<CaptureDeviceInfo> m_devices;
+    mutable std::vector<CaptureDeviceInfo> m_devices;
+    mutable bool m_devices_loaded = false;
     int16_t m_device_index = 0;
     int16_t m_line_index = 1;
-    const InputLineInfo *m_selected_line = nullptr;
-    InputLineInfo m_recording_line;
+    std::optional<InputLineInfo> m_selected_line; // recorded by Start; none: the default source
 
     uint32_t m_rate = 44100;
     int m_channels = 2;
     int m_block_size = 0;
     int m_error_code = 0;
     bool m_running = false;
-    int m_block_counter = 0;
+    int64_t m_blocks_sent = 0; // block events of this run
+    bool m_error_event_owed = false;
 
     mutable std::mutex m_mutex; // guards the members below
     SampleArray m_pending;      // captured, not yet taken by GetArray
     SampleArray m_recent;       // ring of the latest samples for PeekArray
     size_t m_recent_pos = 0;
+    size_t m_recent_fill = 0;
     int64_t m_captured = 0;     // since the last Start
-    int64_t m_since_block = 0;
+    int m_peak_left = 0;        // since the last timer tick
+    int m_peak_right = 0;
     bool m_notify_queued = false;
     int m_thread_error = 0;
+    uint64_t m_run = 0;         // tells data of an old stream from the current one
 
     QTimer m_timer;
 };

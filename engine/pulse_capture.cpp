@@ -1,0 +1,268 @@
+#include "pulse_capture.h"
+
+#include "pulse_devices.h"
+
+#include <pulse/pulseaudio.h>
+
+namespace {
+
+QString prop(pa_proplist *list, const char *key)
+{
+    const char *v = list ? pa_proplist_gets(list, key) : nullptr;
+    return v ? QString::fromUtf8(v) : QString();
+}
+
+struct Listing {
+    PulseConnection *connection;
+    std::vector<PulseCardInfo> cards;
+    std::vector<PulseSourceInfo> sources;
+    std::vector<PulseSinkInfo> sinks;
+};
+
+void on_card(pa_context *, const pa_card_info *i, int eol, void *userdata)
+{
+    auto *l = static_cast<Listing *>(userdata);
+    if (eol || !i)
+        return;
+    l->cards.push_back({i->index, QString::fromUtf8(i->name),
+                        prop(i->proplist, PA_PROP_DEVICE_DESCRIPTION)});
+}
+
+void on_source(pa_context *, const pa_source_info *i, int eol, void *userdata)
+{
+    auto *l = static_cast<Listing *>(userdata);
+    if (eol || !i)
+        return;
+    PulseSourceInfo s;
+    s.index = i->index;
+    s.name = QString::fromUtf8(i->name);
+    s.description = QString::fromUtf8(i->description ? i->description : "");
+    s.card = i->card;
+    s.monitor_of_sink = i->monitor_of_sink;
+    for (uint32_t p = 0; p < i->n_ports; ++p)
+        s.ports.push_back({QString::fromUtf8(i->ports[p]->name),
+                           QString::fromUtf8(i->ports[p]->description)});
+    l->sources.push_back(std::move(s));
+}
+
+void on_sink(pa_context *, const pa_sink_info *i, int eol, void *userdata)
+{
+    auto *l = static_cast<Listing *>(userdata);
+    if (eol || !i)
+        return;
+    l->sinks.push_back({i->index, i->card});
+}
+
+struct SourceVolume {
+    bool found = false;
+    pa_cvolume volume{};
+};
+
+void on_source_volume(pa_context *, const pa_source_info *i, int eol, void *userdata)
+{
+    auto *v = static_cast<SourceVolume *>(userdata);
+    if (eol || !i)
+        return;
+    v->found = true;
+    v->volume = i->volume;
+}
+
+void on_success(pa_context *, int success, void *userdata)
+{
+    *static_cast<int *>(userdata) = success;
+}
+
+} // namespace
+
+PulseCaptureBackend::PulseCaptureBackend(QString server)
+    : m_connection(std::move(server), QStringLiteral("Velquor recorder"))
+{
+}
+
+PulseCaptureBackend::~PulseCaptureBackend() { stop(); }
+
+std::vector<CaptureDeviceInfo> PulseCaptureBackend::devices()
+{
+    PulseLock lock(m_connection);
+    if (!m_connection.ensure_connected())
+        return {};
+    Listing l{&m_connection, {}, {}, {}};
+    pa_context *c = m_connection.context();
+    const bool ok = m_connection.finish(pa_context_get_card_info_list(c, on_card, &l)) &&
+                    m_connection.finish(pa_context_get_source_info_list(c, on_source, &l)) &&
+                    m_connection.finish(pa_context_get_sink_info_list(c, on_sink, &l));
+    if (!ok)
+        return {};
+    return build_capture_devices(std::move(l.cards), std::move(l.sources), l.sinks);
+}
+
+int PulseCaptureBackend::volume(const InputLineInfo &line)
+{
+    PulseLock lock(m_connection);
+    if (line.source_name.isEmpty() || !m_connection.ensure_connected())
+        return -1;
+    SourceVolume v;
+    const QByteArray name = line.source_name.toUtf8();
+    if (!m_connection.finish(pa_context_get_source_info_by_name(
+            m_connection.context(), name.constData(), on_source_volume, &v)) ||
+        !v.found)
+        return -1;
+    return pulse_to_line_volume(pa_cvolume_max(&v.volume));
+}
+
+bool PulseCaptureBackend::set_volume(const InputLineInfo &line, int volume)
+{
+    PulseLock lock(m_connection);
+    if (line.source_name.isEmpty() || !m_connection.ensure_connected())
+        return false;
+    SourceVolume v;
+    const QByteArray name = line.source_name.toUtf8();
+    pa_context *c = m_connection.context();
+    if (!m_connection.finish(
+            pa_context_get_source_info_by_name(c, name.constData(), on_source_volume, &v)) ||
+        !v.found || !pa_cvolume_valid(&v.volume))
+        return false;
+    // Scaling keeps the balance between the channels.
+    pa_cvolume_scale(&v.volume, line_to_pulse_volume(volume));
+    int success = 0;
+    return m_connection.finish(pa_context_set_source_volume_by_name(c, name.constData(), &v.volume,
+                                                                    on_success, &success)) &&
+           success;
+}
+
+bool PulseCaptureBackend::select_line(const InputLineInfo &line)
+{
+    if (line.port_name.isEmpty())
+        return true;
+    PulseLock lock(m_connection);
+    if (!m_connection.ensure_connected())
+        return false;
+    const QByteArray name = line.source_name.toUtf8();
+    const QByteArray port = line.port_name.toUtf8();
+    int success = 0;
+    return m_connection.finish(pa_context_set_source_port_by_name(
+               m_connection.context(), name.constData(), port.constData(), on_success,
+               &success)) &&
+           success;
+}
+
+bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int channels,
+                                DataCallback on_data, ErrorCallback on_error)
+{
+    PulseLock lock(m_connection);
+    close_stream();
+    if (!m_connection.ensure_connected())
+        return false;
+    pa_sample_spec spec{PA_SAMPLE_S16LE, rate, static_cast<uint8_t>(channels)};
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&spec))
+        return false;
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    m_stream = pa_stream_new(m_connection.context(), "Velquor recording", &spec, &map);
+    if (!m_stream)
+        return false;
+    m_frame_bytes = pa_frame_size(&spec);
+    m_on_data = std::move(on_data);
+    m_on_error = std::move(on_error);
+    m_error_reported = true; // a stream that never opens is start()'s failure, not an error event
+    pa_stream_set_state_callback(m_stream, on_state, this);
+    pa_stream_set_read_callback(m_stream, on_read, this);
+
+    // Small fragments: the tail that Stop collects is short and the level
+    // display follows closely.
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &spec));
+    const QByteArray source = line.source_name.toUtf8();
+    if (pa_stream_connect_record(m_stream, line.source_name.isEmpty() ? nullptr : source.constData(),
+                                 &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+        close_stream();
+        return false;
+    }
+    m_connection.wait([this] {
+        const auto s = pa_stream_get_state(m_stream);
+        return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
+    });
+    if (pa_stream_get_state(m_stream) != PA_STREAM_READY) {
+        close_stream();
+        return false;
+    }
+    m_error_reported = false;
+    return true;
+}
+
+void PulseCaptureBackend::stop()
+{
+    PulseLock lock(m_connection);
+    if (!m_stream)
+        return;
+    if (pa_stream_get_state(m_stream) == PA_STREAM_READY) {
+        // Whatever the server sent before this reply is queued locally once it comes.
+        m_connection.finish(pa_stream_update_timing_info(m_stream, nullptr, nullptr), 1000);
+        if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
+            read_available();
+    }
+    close_stream();
+}
+
+void PulseCaptureBackend::close_stream()
+{
+    if (m_stream) {
+        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
+            pa_stream_disconnect(m_stream);
+        pa_stream_unref(m_stream);
+        m_stream = nullptr;
+    }
+    m_on_data = nullptr;
+    m_on_error = nullptr;
+}
+
+void PulseCaptureBackend::on_state(pa_stream *s, void *userdata)
+{
+    auto *self = static_cast<PulseCaptureBackend *>(userdata);
+    self->m_connection.signal();
+    const auto state = pa_stream_get_state(s);
+    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
+        self->report_error(QStringLiteral("The recording stream of the sound server failed."));
+}
+
+void PulseCaptureBackend::on_read(pa_stream *, size_t, void *userdata)
+{
+    static_cast<PulseCaptureBackend *>(userdata)->read_available();
+}
+
+void PulseCaptureBackend::read_available()
+{
+    while (m_stream && pa_stream_readable_size(m_stream) > 0) {
+        const void *data = nullptr;
+        size_t bytes = 0;
+        if (pa_stream_peek(m_stream, &data, &bytes) < 0) {
+            report_error(QStringLiteral("Reading from the sound server failed."));
+            return;
+        }
+        if (bytes == 0)
+            return;
+        const size_t whole = bytes - bytes % m_frame_bytes;
+        if (m_on_data && whole > 0) {
+            if (data) {
+                m_on_data(static_cast<const int16_t *>(data), whole / sizeof(int16_t));
+            } else {
+                // A hole: keep the time line with silence.
+                m_silence.assign(whole / sizeof(int16_t), 0);
+                m_on_data(m_silence.data(), m_silence.size());
+            }
+        }
+        pa_stream_drop(m_stream);
+    }
+}
+
+void PulseCaptureBackend::report_error(const QString &message)
+{
+    if (m_error_reported || !m_on_error)
+        return;
+    m_error_reported = true;
+    m_on_error(2, message);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The libpulse capture backend: devices from the server's cards and sources,
+// source volumes and ports, and one record stream at a time.
+//
+// Called on the user-interface thread (see capture_backend.h); every call is
+// bounded: ~2 s to connect, ~2 s per server round trip. on_data runs on the
+// libpulse loop thread with whole frames of s16 samples; holes the server
+// reports are filled with silence so the sample count keeps the time.
+
+#include "capture_backend.h"
+#include "pulse_connection.h"
+
+#include <vector>
+
+struct pa_stream;
+
+class PulseCaptureBackend : public CaptureBackend {
+public:
+    // `server` empty: the default sound server.
+    explicit PulseCaptureBackend(QString server = {});
+    ~PulseCaptureBackend() override;
+
+    std::vector<CaptureDeviceInfo> devices() override;
+    int volume(const InputLineInfo &line) override;
+    bool set_volume(const InputLineInfo &line, int volume) override;
+    bool select_line(const InputLineInfo &line) override;
+    bool start(const InputLineInfo &line, uint32_t rate, int channels, DataCallback on_data,
+               ErrorCallback on_error) override;
+    void stop() override;
+
+private:
+    static void on_state(pa_stream *s, void *userdata);
+    static void on_read(pa_stream *s, size_t nbytes, void *userdata);
+    void read_available();
+    void report_error(const QString &message);
+    void close_stream();
+
+    PulseConnection m_connection;
+    pa_stream *m_stream = nullptr;
+    DataCallback m_on_data;
+    ErrorCallback m_on_error;
+    bool m_error_reported = false;
+    size_t m_frame_bytes = 4;
+    std::vector<int16_t> m_silence;
+};
