@@ -226,10 +226,9 @@ void SkinSurface::mousePressEvent(QMouseEvent *event)
 void SkinSurface::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    if (m_pressed < 0) {
-        set_hover(element_at(pos));
+    set_hover(element_at(pos));
+    if (m_pressed < 0)
         return;
-    }
     SkinObject *object = m_objects[size_t(m_pressed)].get();
     if (m_dragging) {
         const SliderGeometry g = slider_geometry(object->definition(), object->definition().style(SkinState::Pressed));
