@@ -77,12 +77,13 @@ int pulse_to_line_volume(uint32_t pulse_volume)
         return 0;
     if (pulse_volume >= PA_VOLUME_NORM)
         return 65535;
-    return static_cast<int>((static_cast<uint64_t>(pulse_volume) * 65535 + PA_VOLUME_NORM / 2) /
+    // Rounded up and, below, down: every line volume survives the round trip.
+    return static_cast<int>((static_cast<uint64_t>(pulse_volume) * 65535 + PA_VOLUME_NORM - 1) /
                             PA_VOLUME_NORM);
 }
 
 uint32_t line_to_pulse_volume(int line_volume)
 {
     const int v = std::clamp(line_volume, 0, 65535);
-    return static_cast<uint32_t>((static_cast<uint64_t>(v) * PA_VOLUME_NORM + 65535 / 2) / 65535);
+    return static_cast<uint32_t>(static_cast<uint64_t>(v) * PA_VOLUME_NORM / 65535);
 }

@@ -1,0 +1,161 @@
+#include "signal_checks.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <QElapsedTimer>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace signal_checks {
+
+SampleArray channel(const SampleArray &interleaved, int channels, int which)
+{
+    SampleArray out;
+    out.reserve(interleaved.size() / static_cast<size_t>(channels));
+    for (size_t i = static_cast<size_t>(which); i < interleaved.size(); i += static_cast<size_t>(channels))
+        out.push_back(interleaved[i]);
+    return out;
+}
+
+Span loud_span(const SampleArray &mono, int threshold)
+{
+    Span s{1, 0};
+    for (size_t i = 0; i < mono.size(); ++i) {
+        if (std::abs(static_cast<int>(mono[i])) > threshold) {
+            if (!s.found())
+                s.first = i;
+            s.last = i;
+        }
+    }
+    return s;
+}
+
+double crossing_frequency(const SampleArray &mono, size_t from, size_t to, uint32_t rate)
+{
+    size_t crossings = 0, first = 0, last = 0;
+    for (size_t i = from + 1; i < to && i < mono.size(); ++i) {
+        if ((mono[i - 1] < 0) != (mono[i] < 0)) {
+            if (crossings == 0)
+                first = i;
+            last = i;
+            ++crossings;
+        }
+    }
+    if (crossings < 3)
+        return 0;
+    return (crossings - 1) / 2.0 * rate / static_cast<double>(last - first);
+}
+
+double worst_sine_break(const SampleArray &mono, size_t from, size_t to, double frequency,
+                        uint32_t rate, double amplitude)
+{
+    const double k = 2.0 * std::cos(2.0 * M_PI * frequency / rate);
+    double worst = 0;
+    for (size_t n = std::max<size_t>(from, 1); n + 1 < to && n + 1 < mono.size(); ++n) {
+        const double r = mono[n + 1] + mono[n - 1] - k * mono[n];
+        worst = std::max(worst, std::abs(r));
+    }
+    return worst / amplitude;
+}
+
+int peak(const SampleArray &mono, size_t from, size_t to)
+{
+    int p = 0;
+    for (size_t i = from; i < to && i < mono.size(); ++i)
+        p = std::max(p, std::abs(static_cast<int>(mono[i])));
+    return p;
+}
+
+OwnerLikeRecording::OwnerLikeRecording(uint32_t rate, int channels,
+                                       std::unique_ptr<CaptureBackend> backend)
+    : rec(nullptr, std::move(backend))
+{
+    rec.SetWaveFormat(rate, channels);
+    rec.setBlockSize(rec.MillisecondsToSamples(200));
+    QObject::connect(&rec, &TAudioRecord2::OnEndArrayRecord, [this](QObject *, int) {
+        if (block_events++ == 0 && sleep_ms_in_first_event > 0)
+            QThread::msleep(static_cast<unsigned long>(sleep_ms_in_first_event));
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        if (rec.ErrorCode() != 0) {
+            error_seen_at_event = rec.ErrorCode();
+            return;
+        }
+        const SampleArray a = rec.GetArray();
+        stream.insert(stream.end(), a.begin(), a.end());
+    });
+}
+
+bool OwnerLikeRecording::start()
+{
+    rec.Start();
+    return rec.ErrorCode() == 0;
+}
+
+void OwnerLikeRecording::stop()
+{
+    rec.Stop();
+    for (SampleArray a = rec.GetArray(); !a.empty(); a = rec.GetArray())
+        stream.insert(stream.end(), a.begin(), a.end());
+}
+
+OwnServer::OwnServer() = default;
+
+OwnServer::~OwnServer()
+{
+    kill();
+}
+
+QString OwnServer::address() const { return QStringLiteral("unix:") + m_dir.filePath(QStringLiteral("native")); }
+
+bool OwnServer::start()
+{
+    QFile script(m_dir.filePath(QStringLiteral("server.pa")));
+    if (!script.open(QIODevice::WriteOnly))
+        return false;
+    script.write(QStringLiteral("load-module module-native-protocol-unix socket=%1\n"
+                                "load-module module-null-sink sink_name=own_null\n"
+                                "set-default-source own_null.monitor\n")
+                     .arg(m_dir.filePath(QStringLiteral("native")))
+                     .toUtf8());
+    script.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString run = m_dir.filePath(QStringLiteral("run"));
+    QDir().mkpath(run);
+    QFile::setPermissions(run, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run);
+    env.insert(QStringLiteral("HOME"), m_dir.path());
+    m_process.setProcessEnvironment(env);
+    m_process.setProgram(QStringLiteral("pulseaudio"));
+    m_process.setArguments({QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                            QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
+                            QStringLiteral("--system=no"), QStringLiteral("-F"), script.fileName(),
+                            QStringLiteral("--log-target=file:") + m_dir.filePath(QStringLiteral("log"))});
+    m_process.start();
+    if (!m_process.waitForStarted(5000))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000) {
+        if (QFile::exists(m_dir.filePath(QStringLiteral("native"))))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+void OwnServer::kill()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool OwnServer::running() const { return m_process.state() == QProcess::Running; }
+
+} // namespace signal_checks

@@ -1,0 +1,67 @@
+#pragma once
+// Checks on captured sound for the end-to-end tests, and a second private
+// sound server that a test may kill.
+
+#include "audio_record.h"
+#include "audio_types.h"
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace signal_checks {
+
+// One channel of interleaved samples.
+SampleArray channel(const SampleArray &interleaved, int channels, int which = 0);
+
+struct Span {
+    size_t first = 0; // first sample above the threshold
+    size_t last = 0;  // last one; first > last when there is none
+    bool found() const { return first <= last; }
+    size_t length() const { return found() ? last - first + 1 : 0; }
+};
+Span loud_span(const SampleArray &mono, int threshold);
+
+// Frequency from the zero crossings of mono[from, to).
+double crossing_frequency(const SampleArray &mono, size_t from, size_t to, uint32_t rate);
+
+// Largest |x[n+1] + x[n-1] - 2 cos(w) x[n]| over mono[from, to), relative to
+// the amplitude: near 0 for a clean sine of `frequency`, large wherever
+// samples are missing or repeated.
+double worst_sine_break(const SampleArray &mono, size_t from, size_t to, double frequency,
+                        uint32_t rate, double amplitude);
+
+// Peak absolute sample of mono[from, to).
+int peak(const SampleArray &mono, size_t from, size_t to);
+
+// A TAudioRecord2 driven the way the recording controller drives it: every
+// block event pumps events twice and takes one array; stop() drains the rest.
+struct OwnerLikeRecording {
+    explicit OwnerLikeRecording(uint32_t rate, int channels,
+                                std::unique_ptr<CaptureBackend> backend = nullptr);
+    bool start();
+    void stop();
+    TAudioRecord2 rec;
+    SampleArray stream;
+    int block_events = 0;
+    int error_seen_at_event = 0;
+    int sleep_ms_in_first_event = 0; // a busy user-interface thread
+};
+
+// A pulseaudio of the test's own with a null sink, on its own socket.
+class OwnServer {
+public:
+    OwnServer();
+    ~OwnServer();
+    bool start();                       // false when it did not come up in ~5 s
+    QString address() const;            // "unix:/…/native"
+    void kill();                        // SIGKILL, as a crash would
+    bool running() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+} // namespace signal_checks
