@@ -35,6 +35,58 @@ struct FrameCloser {
     void operator()(AVFrame *f) const { av_frame_free(&f); }
 };
 
+// Length of an MP3 from its Xing/LAME header: frames x samples per frame
+// minus the encoder delay and padding, which the decoder trims. -1 when the
+// file has no such header (then the container's estimate stands).
+int64_t mp3_exact_frames(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    QByteArray head = file.read(16 * 1024);
+    if (head.startsWith("ID3") && head.size() >= 10) {
+        const auto b = [&](int i) { return static_cast<int64_t>(head[i] & 0x7f); };
+        const int64_t tag = 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9));
+        if (!file.seek(tag))
+            return -1;
+        head = file.read(4096);
+    }
+    const auto u8 = [&](qsizetype i) {
+        return static_cast<int64_t>(static_cast<uint8_t>(head[i]));
+    };
+    const auto be32 = [&](qsizetype i) {
+        return u8(i) << 24 | u8(i + 1) << 16 | u8(i + 2) << 8 | u8(i + 3);
+    };
+    if (head.size() < 4 || u8(0) != 0xff || (u8(1) & 0xe0) != 0xe0)
+        return -1;
+    const int64_t version = (u8(1) >> 3) & 3; // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+    const bool mono = (u8(3) >> 6) == 3;
+    const qsizetype side = version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const int64_t per_frame = version == 3 ? 1152 : 576;
+    qsizetype x = 4 + side;
+    if (head.size() < x + 8 || (head.mid(x, 4) != "Xing" && head.mid(x, 4) != "Info"))
+        return -1;
+    const int64_t flags = be32(x + 4);
+    x += 8;
+    if (!(flags & 1))
+        return -1;
+    const int64_t frames = be32(x);
+    x += 4;
+    if (flags & 2)
+        x += 4;
+    if (flags & 4)
+        x += 100;
+    if (flags & 8)
+        x += 4;
+    // The LAME extension: 21 bytes in come the 12-bit delay and padding.
+    if (head.size() < x + 24 || frames <= 0)
+        return -1;
+    const int64_t delay = (u8(x + 21) << 4) | (u8(x + 22) >> 4);
+    const int64_t padding = ((u8(x + 22) & 0x0f) << 8) | u8(x + 23);
+    const int64_t total = frames * per_frame - delay - padding;
+    return total > 0 ? total : -1;
+}
+
 class FfmpegDecoder : public AudioDecoder
 {
 public:
@@ -55,8 +107,9 @@ private:
     void measure();
     bool decode_more();
     void append(const AVFrame *frame);
-    int64_t frame_index(const AVFrame *frame) const;
+    int64_t raw_frame_index(const AVFrame *frame) const;
     void rewind_to_start();
+    void skip_from_start(int64_t target);
     [[noreturn]] void refuse(const QString &why) const
     {
         throw EngineError(QStringLiteral("%1 is not a readable audio file (%2)").arg(m_path, why));
@@ -82,6 +135,13 @@ private:
     size_t m_pending_pos = 0;
     int64_t m_next_frame = 0;  // file position of m_pending[m_pending_pos], in frames
     int64_t m_skip_until = -1; // after a seek: drop frames before this one
+    // Timestamp of the first sample the file decodes to: encoder delays and
+    // container offsets shift it away from zero.
+    int64_t m_origin = AV_NOPTS_VALUE;
+    bool m_from_start = true;
+    int64_t m_skip_cursor = 0;
+    bool m_seek_checked = true;
+    bool m_seek_failed = false;
     bool m_flushing = false;
     bool m_eof = false;
 };
@@ -140,6 +200,12 @@ void FfmpegDecoder::measure()
         frames = av_rescale_q(st->duration, st->time_base, AVRational{1, static_cast<int>(m_rate)});
     else if (fmt->duration != AV_NOPTS_VALUE && fmt->duration > 0)
         frames = av_rescale(fmt->duration, m_rate, AV_TIME_BASE);
+    if (par->codec_id == AV_CODEC_ID_MP3 && frames > 0) {
+        const int64_t exact = mp3_exact_frames(m_path);
+        // Trust the header only when it agrees with the container.
+        if (exact > 0 && std::abs(exact - frames) < 4 * 1152)
+            frames = exact;
+    }
     const int64_t size = fmt->pb ? avio_size(fmt->pb) : -1;
     // A PCM header can claim more than the file holds (an interrupted write).
     if (pcm_bits > 0 && size > 0 && frames > 0)
@@ -157,8 +223,15 @@ void FfmpegDecoder::measure()
     }
     m_total_frames = std::max<int64_t>(frames, 0);
 
-    m_bit_rate = fmt->bit_rate > 0 ? fmt->bit_rate : par->bit_rate;
-    if (m_bit_rate <= 0 && size > 0 && m_total_frames > 0)
+    // The stream's own rate first: the container's counts its overhead too.
+    if (m_bits != 16 || (pcm_bits > 0 && par->codec_id >= AV_CODEC_ID_PCM_S16LE &&
+                         par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT))
+        m_bit_rate = static_cast<int64_t>(m_rate) * m_channels * pcm_bits;
+    else if (par->bit_rate > 0)
+        m_bit_rate = par->bit_rate;
+    else if (fmt->bit_rate > 0)
+        m_bit_rate = fmt->bit_rate;
+    else if (size > 0 && m_total_frames > 0)
         m_bit_rate = size * 8 * m_rate / m_total_frames;
 }
 
@@ -174,6 +247,7 @@ void FfmpegDecoder::rewind_to_start()
     m_next_frame = 0;
     m_skip_until = -1;
     m_flushing = m_eof = false;
+    m_from_start = true;
     AVFormatContext *raw = avformat_alloc_context();
     if (!raw)
         throw EngineError(QStringLiteral("Out of memory"));
@@ -197,7 +271,7 @@ void FfmpegDecoder::rewind_to_start()
             raw->streams[i]->discard = AVDISCARD_ALL;
 }
 
-int64_t FfmpegDecoder::frame_index(const AVFrame *frame) const
+int64_t FfmpegDecoder::raw_frame_index(const AVFrame *frame) const
 {
     const AVStream *st = m_format->streams[m_stream];
     int64_t ts = frame->best_effort_timestamp;
@@ -205,7 +279,14 @@ int64_t FfmpegDecoder::frame_index(const AVFrame *frame) const
         return AV_NOPTS_VALUE;
     if (st->start_time != AV_NOPTS_VALUE)
         ts -= st->start_time;
-    return av_rescale_q(ts, st->time_base, AVRational{1, static_cast<int>(m_rate)});
+    const int64_t index = av_rescale_q(ts, st->time_base, AVRational{1, static_cast<int>(m_rate)});
+    // Millisecond clocks (ASF) cannot name a sample; codec frames can, so
+    // snap to the frame grid the decoder works in.
+    const bool coarse = av_cmp_q(st->time_base, AVRational{1, static_cast<int>(m_rate)}) > 0;
+    const int64_t grid = frame->nb_samples;
+    if (coarse && grid > 0)
+        return (index + grid / 2) / grid * grid;
+    return index;
 }
 
 void FfmpegDecoder::append(const AVFrame *frame)
@@ -286,10 +367,28 @@ bool FfmpegDecoder::decode_more()
                 m_eof = true;
                 return produced;
             }
+            if (m_from_start) {
+                m_from_start = false;
+                if (m_origin == AV_NOPTS_VALUE) {
+                    const int64_t raw = raw_frame_index(m_frame.get());
+                    m_origin = raw == AV_NOPTS_VALUE ? 0 : raw;
+                }
+            }
             int64_t first = m_next_frame;
             if (m_skip_until >= 0) {
-                const int64_t at = frame_index(m_frame.get());
-                first = at == AV_NOPTS_VALUE ? m_next_frame : at;
+                const int64_t raw = raw_frame_index(m_frame.get());
+                const int64_t at = raw == AV_NOPTS_VALUE ? raw : raw - m_origin;
+                if (!m_seek_checked) {
+                    m_seek_checked = true;
+                    if (at == AV_NOPTS_VALUE || at > m_skip_until) {
+                        av_frame_unref(m_frame.get());
+                        m_seek_failed = true;
+                        m_skip_until = -1;
+                        return false;
+                    }
+                }
+                // Frames without a timestamp follow on from the one before.
+                first = at == AV_NOPTS_VALUE ? m_skip_cursor : at;
             }
             const size_t before = m_pending.size() - m_pending_pos;
             append(m_frame.get());
@@ -300,6 +399,7 @@ bool FfmpegDecoder::decode_more()
             if (m_skip_until >= 0) {
                 // First frames after a seek: cut what lies before the target.
                 const int64_t frames = static_cast<int64_t>(added) / m_channels;
+                m_skip_cursor = first + frames;
                 const int64_t drop = std::clamp<int64_t>(m_skip_until - first, 0, frames);
                 const size_t start = m_pending.size() - added;
                 m_pending.erase(
@@ -324,44 +424,64 @@ bool FfmpegDecoder::decode_more()
     return false;
 }
 
+void FfmpegDecoder::skip_from_start(int64_t target)
+{
+    rewind_to_start();
+    int64_t skipped = 0;
+    while (skipped < target && decode_more()) {
+        const int64_t have = static_cast<int64_t>(m_pending.size() - m_pending_pos) / m_channels;
+        const int64_t take = std::min(have, target - skipped);
+        m_pending_pos += static_cast<size_t>(take * m_channels);
+        skipped += take;
+    }
+    m_next_frame = target;
+}
+
 void FfmpegDecoder::seek(int64_t position)
 {
     const int64_t target = std::max<int64_t>(position, 0) / std::max(m_channels, 1);
     m_pending.clear();
     m_pending_pos = 0;
     m_flushing = m_eof = false;
-    m_next_frame = target;
-    if (target == 0) {
-        rewind_to_start();
+    // Near the start, decoding from the beginning is cheap and always exact
+    // (the encoder delay some formats trim lives there).
+    const int64_t preroll = m_rate / 4;
+    if (target <= 2 * preroll) {
+        skip_from_start(target);
         return;
     }
-    // Start a little early so the decoder has settled (overlap, bit reservoir)
-    // when it reaches the target, then cut to the exact sample by timestamp.
+    // Otherwise start a little early so the decoder has settled (overlap, bit
+    // reservoir) when it reaches the target, then cut by timestamp.
+    if (m_origin == AV_NOPTS_VALUE) {
+        rewind_to_start();
+        decode_more();
+        m_pending.clear();
+        m_pending_pos = 0;
+        m_flushing = m_eof = false;
+    }
     const AVStream *st = m_format->streams[m_stream];
-    const int64_t preroll = m_rate / 4;
-    int64_t ts = av_rescale_q(std::max<int64_t>(target - preroll, 0),
+    int64_t ts = av_rescale_q(target - preroll + (m_origin == AV_NOPTS_VALUE ? 0 : m_origin),
                               AVRational{1, static_cast<int>(m_rate)}, st->time_base);
     if (st->start_time != AV_NOPTS_VALUE)
         ts += st->start_time;
     if (av_seek_frame(m_format.get(), m_stream, ts, AVSEEK_FLAG_BACKWARD) < 0) {
-        // Not seekable: read up to the target from the start.
-        rewind_to_start();
-        int64_t skipped = 0;
-        while (skipped < target && decode_more()) {
-            const int64_t have =
-                static_cast<int64_t>(m_pending.size() - m_pending_pos) / m_channels;
-            const int64_t take = std::min(have, target - skipped);
-            m_pending_pos += static_cast<size_t>(take * m_channels);
-            skipped += take;
-        }
-        m_skip_until = -1;
-        m_next_frame = target;
+        skip_from_start(target);
         return;
     }
     avcodec_flush_buffers(m_codec.get());
     m_swr.reset();
     m_swr_format = -1;
+    m_next_frame = target;
     m_skip_until = target;
+    m_seek_checked = false;
+    // The first frame tells whether the container placed us well; if not, the
+    // slow way is the exact one.
+    if (!decode_more() && !m_seek_failed)
+        return; // past the end
+    if (m_seek_failed) {
+        m_seek_failed = false;
+        skip_from_start(target);
+    }
 }
 
 SampleArray FfmpegDecoder::read(int64_t count)

@@ -112,13 +112,21 @@ QString id3_genre(const TagValues &v)
     return name.isEmpty() ? v.genre_text : name;
 }
 
+// TagLib accepts almost any bytes under an audio name; a file counts only
+// when its audio can be found too.
+bool has_audio(TagLib::File &f)
+{
+    return f.isValid() && f.audioProperties() && f.audioProperties()->sampleRate() > 0 &&
+           f.audioProperties()->channels() > 0;
+}
+
 bool read_impl(const QString &path, TagValues &v)
 {
     const QByteArray name = QFile::encodeName(path);
     switch (kind_of(path)) {
     case Kind::mp3: {
-        TagLib::MPEG::File f(name.constData(), false);
-        if (!f.isValid())
+        TagLib::MPEG::File f(name.constData(), true);
+        if (!has_audio(f))
             return false;
         if (f.hasID3v2Tag()) {
             read_id3v2(*f.ID3v2Tag(), v);
@@ -129,8 +137,8 @@ bool read_impl(const QString &path, TagValues &v)
         return true;
     }
     case Kind::wav: {
-        TagLib::RIFF::WAV::File f(name.constData(), false);
-        if (!f.isValid())
+        TagLib::RIFF::WAV::File f(name.constData(), true);
+        if (!has_audio(f))
             return false;
         if (f.hasID3v2Tag()) {
             read_id3v2(*f.ID3v2Tag(), v);
@@ -141,16 +149,16 @@ bool read_impl(const QString &path, TagValues &v)
         return true;
     }
     case Kind::wma: {
-        TagLib::ASF::File f(name.constData(), false);
-        if (!f.isValid() || !f.tag())
+        TagLib::ASF::File f(name.constData(), true);
+        if (!has_audio(f) || !f.tag())
             return false;
         read_common(*f.tag(), v);
         genre_from_text(q(f.tag()->genre()), v);
         return true;
     }
     case Kind::ogg: {
-        TagLib::Ogg::Vorbis::File f(name.constData(), false);
-        if (!f.isValid() || !f.tag())
+        TagLib::Ogg::Vorbis::File f(name.constData(), true);
+        if (!has_audio(f) || !f.tag())
             return false;
         read_common(*f.tag(), v);
         genre_from_text(q(f.tag()->genre()), v);
@@ -167,31 +175,31 @@ bool write_impl(const QString &path, const TagValues &v)
     const QByteArray name = QFile::encodeName(path);
     switch (kind_of(path)) {
     case Kind::mp3: {
-        TagLib::MPEG::File f(name.constData(), false);
-        if (!f.isValid() || f.readOnly())
+        TagLib::MPEG::File f(name.constData(), true);
+        if (!has_audio(f) || f.readOnly())
             return false;
         write_common(*f.ID3v2Tag(true), v, id3_genre(v));
         return f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4,
                       TagLib::File::DoNotDuplicate);
     }
     case Kind::wav: {
-        TagLib::RIFF::WAV::File f(name.constData(), false);
-        if (!f.isValid() || f.readOnly())
+        TagLib::RIFF::WAV::File f(name.constData(), true);
+        if (!has_audio(f) || f.readOnly())
             return false;
         write_common(*f.ID3v2Tag(), v, id3_genre(v));
         write_common(*f.InfoTag(), v, genre_as_text(v));
         return f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4);
     }
     case Kind::wma: {
-        TagLib::ASF::File f(name.constData(), false);
-        if (!f.isValid() || f.readOnly() || !f.tag())
+        TagLib::ASF::File f(name.constData(), true);
+        if (!has_audio(f) || f.readOnly() || !f.tag())
             return false;
         write_common(*f.tag(), v, genre_as_text(v));
         return f.save();
     }
     case Kind::ogg: {
-        TagLib::Ogg::Vorbis::File f(name.constData(), false);
-        if (!f.isValid() || f.readOnly() || !f.tag())
+        TagLib::Ogg::Vorbis::File f(name.constData(), true);
+        if (!has_audio(f) || f.readOnly() || !f.tag())
             return false;
         write_common(*f.tag(), v, genre_as_text(v));
         return f.save();

@@ -1,0 +1,15 @@
+# engine_audio_tests: the file components against the real encoders, decoder and
+# TagLib; audio_writer_child is the process the crash and full-disk tests kill.
+add_executable(audio_writer_child engine_audio/writer_child.cpp engine_audio/audio_test_util.cpp)
+target_link_libraries(audio_writer_child PRIVATE engine_audio)
+
+velquor_add_test(engine_audio_tests
+  SOURCES engine_audio/audio_test_util.cpp engine_audio/roundtrip_test.cpp
+    engine_audio/encoder_params_test.cpp engine_audio/tags_test.cpp
+    engine_audio/interrupted_write_test.cpp engine_audio/bad_files_test.cpp
+  LIBS engine_audio
+  LABELS audio)
+target_compile_definitions(engine_audio_tests PRIVATE
+  AUDIO_WRITER_CHILD="$<TARGET_FILE:audio_writer_child>"
+  AUDIO_CORPUS_DIR="${CMAKE_CURRENT_SOURCE_DIR}/corpus")
+add_dependencies(engine_audio_tests audio_writer_child)

@@ -1,0 +1,166 @@
+// Tags written and read back through TagLib in every output format.
+
+#include "audio_file.h"
+#include "audio_information.h"
+#include "audio_test_util.h"
+#include "genres.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace audio_test;
+
+namespace
+{
+
+class Tags : public testing::TestWithParam<Format>
+{
+protected:
+    void SetUp() override
+    {
+        m_path = m_dir.filePath(QStringLiteral("tagged") + extension(GetParam()));
+        TAudioFile2 out;
+        choose_format(out, GetParam(), 44100, 2);
+        out.CreateOutputFile(m_path, 0);
+        ASSERT_EQ(out.ErrorCode(), 0);
+        write_tone(out, 0.5);
+        out.CloseFile();
+    }
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+TEST_P(Tags, EveryFieldRoundTrips)
+{
+    TAudioInformation2 w;
+    w.infoTitle = QStringLiteral("Morning take \u00e9\u00e8 \u4e2d");
+    w.infoArtist = QStringLiteral("The Testers");
+    w.infoAlbum = QStringLiteral("Sessions");
+    w.infoGenreIndex = 17;
+    w.infoGenreS = QStringLiteral("Rock");
+    w.infoComments = QStringLiteral("first line");
+    w.infoYear = 2006;
+    w.infoTrack = 7;
+    ASSERT_TRUE(w.WriteToFile(m_path));
+
+    TAudioInformation2 r;
+    ASSERT_TRUE(r.ReadFromFile(m_path));
+    EXPECT_EQ(r.infoTitle, w.infoTitle);
+    EXPECT_EQ(r.infoArtist, w.infoArtist);
+    EXPECT_EQ(r.infoAlbum, w.infoAlbum);
+    EXPECT_EQ(r.infoComments, w.infoComments);
+    EXPECT_EQ(r.infoGenreS, QStringLiteral("Rock"));
+    EXPECT_EQ(r.infoGenreIndex, 17);
+    EXPECT_EQ(r.infoYear, 2006);
+    EXPECT_EQ(r.infoTrack, 7);
+
+    // The audio is untouched by the tags.
+    TAudioFile2 in;
+    in.OpenFile(m_path);
+    EXPECT_GT(in.TotalSamples(), 40000);
+    EXPECT_GT(read_all(in).size(), 40000u);
+}
+
+TEST_P(Tags, RewritingReplacesAndZeroYearAndTrackMeanNone)
+{
+    TAudioInformation2 w;
+    w.infoTitle = QStringLiteral("one");
+    w.infoGenreIndex = 147;
+    w.infoGenreS = QStringLiteral("SynthPop");
+    w.infoYear = 1999;
+    w.infoTrack = 12;
+    ASSERT_TRUE(w.WriteToFile(m_path));
+    w.infoTitle = QStringLiteral("two");
+    w.infoYear = 0;
+    w.infoTrack = 0;
+    w.infoGenreIndex = 80;
+    w.infoGenreS = QStringLiteral("Folk");
+    ASSERT_TRUE(w.WriteToFile(m_path));
+
+    TAudioInformation2 r;
+    r.infoYear = 5; // overwritten by the read
+    ASSERT_TRUE(r.ReadFromFile(m_path));
+    EXPECT_EQ(r.infoTitle, QStringLiteral("two"));
+    EXPECT_EQ(r.infoYear, 0);
+    EXPECT_EQ(r.infoTrack, 0);
+    EXPECT_EQ(r.infoGenreIndex, 80);
+    EXPECT_EQ(r.infoGenreS, QStringLiteral("Folk"));
+}
+
+TEST_P(Tags, EveryGenreKeepsItsNumberAndName)
+{
+    TAudioInformation2 w, r;
+    for (int g : {0, 12, 64, 79, 123, 133, 140, 146}) {
+        w.infoGenreIndex = static_cast<int16_t>(g);
+        w.infoGenreS = genre_names().at(g);
+        ASSERT_TRUE(w.WriteToFile(m_path));
+        ASSERT_TRUE(r.ReadFromFile(m_path));
+        EXPECT_EQ(r.infoGenreIndex, g) << w.infoGenreS.toStdString();
+        EXPECT_EQ(r.infoGenreS, genre_names().at(g));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFormats, Tags,
+                         testing::Values(Format::mp3, Format::wma, Format::ogg, Format::wav16),
+                         [](const auto &info) { return std::string(format_name(info.param)); });
+
+TEST(TagsWma, GenreTextThatMatchesNoNameKeepsItsTextWithIndexNone)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("g.wma"));
+    TAudioFile2 out;
+    out.SetWmaProfile(9);
+    out.CreateOutputFile(path, 0);
+    write_tone(out, 0.3);
+    out.CloseFile();
+    TAudioInformation2 w, r;
+    w.infoGenreIndex = -1;
+    w.infoGenreS = QStringLiteral("rock "); // case and blank differ from "Rock"
+    ASSERT_TRUE(w.WriteToFile(path));
+    ASSERT_TRUE(r.ReadFromFile(path));
+    EXPECT_EQ(r.infoGenreS, QStringLiteral("rock "));
+    EXPECT_EQ(r.infoGenreIndex, -1);
+}
+
+TEST(TagsFailures, UnreadableFilesGiveFalseAndKeepTheProperties)
+{
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("text.mp3"));
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is not an mp3 file at all\n");
+    f.close();
+    QFile e(dir.filePath(QStringLiteral("empty.ogg")));
+    ASSERT_TRUE(e.open(QIODevice::WriteOnly));
+    e.close();
+
+    TAudioInformation2 info;
+    info.infoTitle = QStringLiteral("kept");
+    info.infoYear = 1984;
+    for (const QString &path :
+         {text, dir.filePath(QStringLiteral("empty.ogg")), dir.filePath(QStringLiteral("no.wav")),
+          dir.filePath(QStringLiteral("no.xyz")), dir.path()}) {
+        EXPECT_FALSE(info.ReadFromFile(path)) << path.toStdString();
+        EXPECT_EQ(info.infoTitle, QStringLiteral("kept"));
+        EXPECT_EQ(info.infoYear, 1984);
+    }
+    EXPECT_FALSE(info.WriteToFile(dir.filePath(QStringLiteral("no.wav"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no.wav"))));
+}
+
+TEST(Genres, ListHas148NamesAndExactLookup)
+{
+    ASSERT_EQ(genre_names().size(), 148);
+    EXPECT_EQ(genre_names().at(0), QStringLiteral("Blues"));
+    EXPECT_EQ(genre_names().at(79), QStringLiteral("Hard Rock"));
+    EXPECT_EQ(genre_names().at(147), QStringLiteral("SynthPop"));
+    EXPECT_EQ(genre_index_of(QStringLiteral("Rock")), 17);
+    EXPECT_EQ(genre_index_of(QStringLiteral("rock")), -1);
+    EXPECT_EQ(genre_index_of(QStringLiteral("Rock ")), -1);
+    EXPECT_EQ(genre_index_of(QString()), -1);
+    // No name twice, so number <-> text is one to one.
+    EXPECT_EQ(QSet<QString>(genre_names().begin(), genre_names().end()).size(), 148);
+}
+
+} // namespace
