@@ -5,6 +5,7 @@
 #include <QChildEvent>
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPointer>
 #include <QToolTip>
@@ -177,7 +178,9 @@ void SkinSurface::set_hover(int index)
 void SkinSurface::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    const double dpr = devicePixelRatioF();
+    // The real target: a grab into a 2x image wants the 2x bitmaps even on a 1x screen.
+    const QPaintDevice *target = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    const double dpr = target ? target->devicePixelRatioF() : devicePixelRatioF();
     paint_form_background(p, m_form, dpr);
     for (size_t i = 0; i < m_objects.size(); ++i) {
         const SkinObject &o = *m_objects[i];

@@ -338,3 +338,23 @@ TEST(DefaultSkinLook, RecordIsRedAndTwoTimesRendersAtFullDensity)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SkinBitmaps, TheTwoTimesVariantIsDrawnOnHighDensityTargets)
+{
+    const QByteArray json = R"({"forms": {"F": {"size": [40, 40], "background": "#000000", "elements": [
+        {"name": "Pic", "kind": "image", "rect": [0, 0, 40, 40],
+         "icon": {"png": ")" + png_base64(solid_image(20, 20, Qt::red)) + R"(", "png_2x": ")"
+                            + png_base64(solid_image(40, 40, Qt::blue)) + R"("}}]}}})";
+    QTemporaryDir dir;
+    TSkin skin;
+    skin.LoadSkin(write_file(dir, QStringLiteral("s.json"), json));
+    QWidget window;
+    skin.AttachWindow(&window);
+    skin.ApplySkinForm(&window, QStringLiteral("F"));
+    EXPECT_EQ(grab_image(window, 1.0).pixelColor(20, 20), QColor(Qt::red));
+    EXPECT_EQ(grab_image(window, 2.0).pixelColor(40, 40), QColor(Qt::blue));
+}
+
+} // namespace
