@@ -89,6 +89,23 @@ int forms(const QString &out, const QString &skin_file)
     bar->SetPosition(339);
     main_window.show();
 
+    // Idle: what the user sees first, the level display hidden and the bar disabled.
+    level->hide();
+    const QString idle_texts[][2] = {{QStringLiteral("File Name"), QStringLiteral("Ready to record")},
+                                     {QStringLiteral("Time"), QStringLiteral("00:00:00")},
+                                     {QStringLiteral("Format"), QString()}};
+    for (const auto &t : idle_texts)
+        form->FindObject(t[0])->SetText(t[1]);
+    bar->SetEnabled(false);
+    bar->SetPosition(0);
+    const QImage idle = render(main_window, 2);
+    level->show();
+    form->FindObject(QStringLiteral("File Name"))->SetText(QStringLiteral("2026-12-08_21;14;05.mp3"));
+    form->FindObject(QStringLiteral("Time"))->SetText(QStringLiteral("00:01:05/00:03:12"));
+    form->FindObject(QStringLiteral("Format"))->SetText(QStringLiteral("MP3  44100 Hz  Stereo  128 KBPS"));
+    bar->SetEnabled(true);
+    bar->SetPosition(339);
+
     QWidget list_window;
     skin.AttachWindow(&list_window);
     skin.ApplySkinForm(&list_window, QStringLiteral("List"));
@@ -98,8 +115,14 @@ int forms(const QString &out, const QString &skin_file)
     lv->setRootIsDecorated(false);
     lv->setFrameShape(QFrame::NoFrame);
     lv->setColumnCount(2);
+    QFont list_font(QStringLiteral("DejaVu Sans"));
+    list_font.setPixelSize(10);
+    lv->setFont(list_font);
     lv->setStyleSheet(QStringLiteral("QTreeWidget { background: black; color: rgb(226,229,231); }"));
+    lv->header()->setStretchLastSection(false);
     lv->header()->resizeSection(0, 255);
+    lv->header()->resizeSection(1, 55);
+    lv->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const char *rows[][2] = {{"2026-12-08_21;14;05.mp3", "00:03:12"}, {"2026-12-08_20;00;00.ogg", "01:00:00"},
                              {"interview.wav", "00:12:41"}, {"2026-12-07_07;30;00.wma", "__:__:__"}};
     for (const auto &r : rows)
@@ -108,7 +131,8 @@ int forms(const QString &out, const QString &skin_file)
     list_window.show();
     QApplication::processEvents();
 
-    bool ok = save(render(main_window, 1), out + QStringLiteral("/skin-main.png"))
+    bool ok = save(idle, out + QStringLiteral("/skin-idle@2x.png"))
+              && save(render(main_window, 1), out + QStringLiteral("/skin-main.png"))
               && save(render(main_window, 2), out + QStringLiteral("/skin-main@2x.png"))
               && save(render(list_window, 1), out + QStringLiteral("/skin-list.png"))
               && save(render(list_window, 2), out + QStringLiteral("/skin-list@2x.png"));
