@@ -321,6 +321,20 @@ void FfmpegDecoder::append(const AVFrame *frame)
         av_channel_layout_uninit(&m_swr_layout);
         av_channel_layout_copy(&m_swr_layout, &frame->ch_layout);
     }
+    // Interleaved 16-bit in the file's own layout needs no conversion.
+    if (frame->format == AV_SAMPLE_FMT_S16 && frame->ch_layout.nb_channels == m_channels &&
+        frame->sample_rate == static_cast<int>(m_rate) && swr_get_delay(m_swr.get(), 1) == 0) {
+        const auto *data = reinterpret_cast<const int16_t *>(frame->data[0]);
+        if (m_pending_pos > 0) {
+            m_pending.erase(m_pending.begin(),
+                            m_pending.begin() + static_cast<ptrdiff_t>(m_pending_pos));
+            m_pending_pos = 0;
+        }
+        m_pending.insert(m_pending.end(), data,
+                         data + static_cast<size_t>(frame->nb_samples) *
+                                    static_cast<size_t>(m_channels));
+        return;
+    }
     const int capacity = swr_get_out_samples(m_swr.get(), frame->nb_samples);
     if (capacity <= 0)
         return;

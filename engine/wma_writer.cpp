@@ -1,5 +1,7 @@
 #include "wma_writer.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -150,15 +152,13 @@ void WmaWriter::encode_frame(bool flush)
         if (av_frame_make_writable(m_frame) < 0)
             throw EngineError(QStringLiteral("Out of memory"));
         const int frame_size = m_codec->frame_size;
-        const size_t have = m_pending.size() / static_cast<size_t>(m_channels);
+        const int have = static_cast<int>(m_pending.size()) / m_channels;
+        const int16_t *in = m_pending.data();
         for (int c = 0; c < m_channels; ++c) {
             auto *plane = reinterpret_cast<float *>(m_frame->data[c]);
-            for (int i = 0; i < frame_size; ++i)
-                plane[i] =
-                    static_cast<size_t>(i) < have
-                        ? static_cast<float>(m_pending[static_cast<size_t>(i * m_channels + c)]) /
-                              32768.0f
-                        : 0.0f;
+            for (int i = 0; i < have; ++i)
+                plane[i] = static_cast<float>(in[i * m_channels + c]) * (1.0f / 32768.0f);
+            std::fill(plane + have, plane + frame_size, 0.0f);
         }
         m_frame->pts = m_next_pts;
         m_next_pts += frame_size;
@@ -186,6 +186,10 @@ void WmaWriter::drain()
             fail(QStringLiteral("Cannot write to"), wrc);
         }
     }
+}
+
+void WmaWriter::flush_to_os()
+{
     // Hand the muxer's buffer to the OS: a killed recording keeps it.
     avio_flush(m_format->pb);
     if (m_format->pb->error < 0) {
@@ -211,6 +215,7 @@ void WmaWriter::write(const int16_t *samples, size_t count)
             m_pending.clear();
         }
     }
+    flush_to_os();
 }
 
 void WmaWriter::close()
@@ -226,6 +231,7 @@ void WmaWriter::close()
             if (!m_pending.empty())
                 encode_frame(false);
             encode_frame(true);
+            flush_to_os();
         }
     } catch (const EngineError &e) {
         error = e.message();

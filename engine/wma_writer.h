@@ -29,6 +29,7 @@ public:
 private:
     void encode_frame(bool flush);
     void drain();
+    void flush_to_os();
     void release();
     [[noreturn]] void fail(const QString &what, int error);
 
