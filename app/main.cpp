@@ -1,0 +1,293 @@
+#include "main.h"
+
+#include "ID3.h"
+#include "audio_file.h"
+#include "audio_information.h"
+#include "audio_player.h"
+#include "audio_record.h"
+#include "audio_visualization.h"
+#include "dir.h"
+#include "lame_enc.h"
+#include "option.h"
+#include "recordlist.h"
+#include "settings_file.h"
+#include "skin.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+const QString main_form_name = QStringLiteral("ZI3Ruzerudi");
+const QString skin_file_name = QStringLiteral("mp3dec.dll");
+} // namespace
+
+Tfm_main::Tfm_main(Services services, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_services(std::move(services))
+{
+    m_services.complete();
+    setWindowTitle(QStringLiteral("Velquor"));
+    setFixedSize(341, 168);
+
+    Skin = new TSkin(this);
+    AudioRecord = new TAudioRecord2(this, std::move(m_services.capture));
+    AudioFileRecord = new TAudioFile2(this);
+    AudioFile2LameEnc = new TAudioFile2LameEnc(this);
+    AudioInformation = new TAudioInformation2(this);
+    AudioPlayer = new TAudioPlayer2(this, std::move(m_services.playback));
+    AudioFilePlay = new TAudioFile2(this);
+    AudioVisualizationEx = new TAudioVisualizationEx2(this);
+    AudioVisualizationEx->setGeometry(11, 46, 107, 60);
+    AudioVisualizationEx->hide();
+
+    Timer.setInterval(1000);
+    connect(&Timer, &QTimer::timeout, this, &Tfm_main::TimerTimer);
+    connect(Skin, &TSkin::OnClick, this, &Tfm_main::SkinClick);
+    connect(AudioRecord, &TAudioRecord2::OnEndArrayRecord, this, &Tfm_main::AudioRecordEndArrayRecord);
+    connect(AudioRecord, &TAudioRecord2::OnTimer, this, &Tfm_main::AudioRecordTimer);
+
+    qApp->installEventFilter(this);
+    FormCreate();
+}
+
+Tfm_main::~Tfm_main()
+{
+    qApp->removeEventFilter(this);
+}
+
+void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_list *list)
+{
+    m_option = option;
+    m_id3 = id3;
+    m_dir = dir;
+    m_list = list;
+    if (m_list) {
+        m_list->set_skin(Skin);
+        m_list->set_selection_handler([this](int index, const QString &path) {
+            current_item_index = index;
+            current_file = path;
+        });
+    }
+}
+
+QString Tfm_main::default_output_folder()
+{
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return music.isEmpty() ? QDir::home().filePath(QStringLiteral("Music")) : music;
+}
+
+QString Tfm_main::default_recorder_folder()
+{
+    return QDir::home().filePath(QStringLiteral("My Recorder"));
+}
+
+void Tfm_main::FormCreate()
+{
+    AudioFileRecord->setActive(true);
+    AudioFilePlay->setActive(true);
+    AudioInformation->setActive(true);
+}
+
+void Tfm_main::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown_once) {
+        m_shown_once = true;
+        FormShow();
+    }
+}
+
+void Tfm_main::FormShow()
+{
+    scheduled_run = false;
+    limit_active = false;
+    current_item_index = -1;
+    pending_year = -1;
+    pending_track = -1;
+
+    load_skin();
+    find_skin_elements();
+    settings_file = std::make_unique<SettingsFile>(QStringLiteral("velquor.ini"));
+    fill_device_list();
+    fill_input_line_list();
+    Timer.start();
+
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
+}
+
+void Tfm_main::load_skin()
+{
+    const QString path = QDir(m_services.program_folder).filePath(skin_file_name);
+    try {
+        Skin->LoadSkin(path);
+        Skin->AttachWindow(this);
+        Skin->ApplySkinForm(this, main_form_name);
+    } catch (const std::exception &e) {
+        // A broken skin file must not leave the user without a window: say
+        // what is wrong and wear the built-in skin instead.
+        m_skin_problem = QString::fromStdString(e.what());
+        Skin->LoadBuiltinSkin();
+        Skin->AttachWindow(this);
+        Skin->ApplySkinForm(this, main_form_name);
+        m_services.dialogs->message_box(
+            this,
+            QStringLiteral("%1\n\nVelquor uses its built-in look until the skin file is repaired.")
+                .arg(m_skin_problem),
+            QStringLiteral("Skin"));
+    }
+    AudioVisualizationEx->raise();
+}
+
+void Tfm_main::find_skin_elements()
+{
+    ISkinForm *form = Skin->GetSkinForm(this);
+    if (!form)
+        return;
+    play_bar = form->FindObject(QStringLiteral("Play Bar"));
+    file_name_label = form->FindObject(QStringLiteral("File Name"));
+    time_label = form->FindObject(QStringLiteral("Time"));
+    format_label = form->FindObject(QStringLiteral("Format"));
+}
+
+void Tfm_main::set_label(ISkinObject *element, const QString &text)
+{
+    if (!element)
+        return;
+    element->SetText(text);
+    element->Redraw();
+}
+
+void Tfm_main::fill_device_list()
+{
+    if (!m_option)
+        return;
+    m_option->cb_source->clear();
+    m_option->cb_device->clear();
+    const int16_t last = AudioRecord->LastDeviceIndex();
+    for (int i = 0; i <= last; ++i) {
+        AudioRecord->setDeviceIndex(static_cast<int16_t>(i));
+        if (AudioRecord->DeviceUsable())
+            m_option->cb_source->addItem(AudioRecord->DeviceName(), i);
+    }
+    // The stored value is a list position; the device behind it comes from
+    // the list, so a skipped device never shifts the others.
+    int position = settings_file->read_integer(QStringLiteral("source"), QStringLiteral("source"), 0);
+    if (position < 0 || position >= m_option->cb_source->count())
+        position = 0;
+    const int device = m_option->device_number_at(position);
+    AudioRecord->setDeviceIndex(static_cast<int16_t>(device < 0 ? 0 : device));
+    m_option->cb_source->setCurrentIndex(m_option->cb_source->count() > 0 ? position : -1);
+}
+
+void Tfm_main::fill_input_line_list()
+{
+    if (!m_option)
+        return;
+    const int16_t count = AudioRecord->InputLineCount();
+    for (int k = count; k >= 1; --k) {
+        AudioRecord->setInputLineIndex(static_cast<int16_t>(k));
+        m_option->cb_device->addItem(AudioRecord->InputLineName());
+    }
+    int position = settings_file->read_integer(QStringLiteral("source"), QStringLiteral("device"), 1);
+    if (position < 0 || position > m_option->cb_device->count() - 1)
+        position = 0;
+    m_option->cb_device->setCurrentIndex(m_option->cb_device->count() > 0 ? position : -1);
+    AudioRecord->setInputLineIndex(
+        static_cast<int16_t>(m_option->cb_device->count() - m_option->cb_device->currentIndex()));
+    AudioRecord->setInputLineSelected(true);
+    const QSignalBlocker quiet(m_option->tb_volume);
+    m_option->tb_volume->setValue(AudioRecord->InputLineVolume());
+}
+
+void Tfm_main::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+    QWidget::closeEvent(event);
+}
+
+void Tfm_main::FormClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    if (recording)
+        stop_recording();
+    if (playing) {
+        AudioPlayer->Stop();
+        if (AudioFilePlay->IsOpen())
+            AudioFilePlay->CloseFile();
+        playing = false;
+        play_paused = false;
+    }
+    Timer.stop();
+    settings_file.reset();
+    AudioFileRecord->setActive(false);
+    AudioFilePlay->setActive(false);
+    for (QWidget *w : {static_cast<QWidget *>(m_list.data()), static_cast<QWidget *>(m_option.data()),
+                       static_cast<QWidget *>(m_id3.data()), static_cast<QWidget *>(m_dir.data())})
+        if (w)
+            w->hide();
+}
+
+void Tfm_main::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    follow_main_window();
+}
+
+void Tfm_main::follow_main_window()
+{
+    if (m_list && m_list->isVisible()) {
+        const QRect frame = frameGeometry();
+        m_list->move(frame.left(), frame.top() + frame.height());
+    }
+}
+
+void Tfm_main::show_help()
+{
+    const QString help = QDir(m_services.program_folder).filePath(QStringLiteral("help/velquorhelp.html"));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+}
+
+bool Tfm_main::eventFilter(QObject *watched, QEvent *event)
+{
+    // Keys are seen here before any window handles them, whichever window has the focus.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && QApplication::activeWindow() == this && !m_closed) {
+            close();
+            return true;
+        }
+        if (key->key() == Qt::Key_F1) {
+            show_help();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tfm_main::ApplicationEventsException(const QString &what)
+{
+    Q_UNUSED(what);
+    if (m_in_error_handler)
+        return;
+    m_in_error_handler = true;
+    const bool restart = m_services.dialogs->ask_yes_no(
+        this, QStringLiteral("A system error occurs,do you want to restart this program?"));
+    // Both answers end this run properly: a recording is finished first.
+    close();
+    if (!m_closed) // the close was refused or did not run: finish by hand
+        FormClose();
+    if (restart)
+        m_services.restart();
+    m_in_error_handler = false;
+}

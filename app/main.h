@@ -1,0 +1,142 @@
+#pragma once
+// Tfm_main: the main window. It owns the audio components, the skin, the
+// schedule timer and the state shared by recording and playback; the other
+// windows read and write that state under the names below.
+
+#include "ID3.h"
+#include "audio_types.h"
+#include "dir.h"
+#include "option.h"
+#include "recordlist.h"
+#include "services.h"
+
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+class ISkinObject;
+class SettingsFile;
+class TAudioFile2;
+class TAudioFile2LameEnc;
+class TAudioInformation2;
+class TAudioPlayer2;
+class TAudioRecord2;
+class TAudioVisualizationEx2;
+class TSkin;
+
+class Tfm_main : public QWidget {
+    Q_OBJECT
+public:
+    explicit Tfm_main(Services services = {}, QWidget *parent = nullptr);
+    ~Tfm_main() override;
+
+    // The other windows, created after this one by the program entry.
+    void set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_list *list);
+
+    // components
+    TSkin *Skin = nullptr;
+    TAudioRecord2 *AudioRecord = nullptr;
+    TAudioFile2 *AudioFileRecord = nullptr;
+    TAudioFile2LameEnc *AudioFile2LameEnc = nullptr;
+    TAudioInformation2 *AudioInformation = nullptr;
+    TAudioPlayer2 *AudioPlayer = nullptr;
+    TAudioFile2 *AudioFilePlay = nullptr;
+    TAudioVisualizationEx2 *AudioVisualizationEx = nullptr;
+    QTimer Timer;
+
+    // shared state
+    std::unique_ptr<SettingsFile> settings_file;
+    bool recording = false;
+    bool record_paused = false;
+    bool playing = false;
+    bool play_paused = false;
+    int64_t recorded_before_pause = 0; // capture samples; 64 bits so long recordings never wrap
+    int32_t play_offset = 0;
+    int32_t record_item_index = 0;
+    int32_t play_item_index = 0;
+    int32_t current_item_index = -1;
+    QString play_file;
+    QString current_file;
+    QString pending_title, pending_artist, pending_album, pending_genre_text, pending_comment;
+    int16_t pending_genre_index = 0;
+    int32_t pending_year = -1;
+    int32_t pending_track = -1;
+    bool scheduled_run = false;
+    bool limit_active = false;
+    int32_t scheduled_length_s = 0;
+    int32_t limit_length_s = 0;
+    int32_t play_length_s = 0;
+    QString play_length_text;
+
+    // skin display elements (null when the skin lacks one)
+    ISkinObject *play_bar = nullptr;
+    ISkinObject *file_name_label = nullptr;
+    ISkinObject *time_label = nullptr;
+    ISkinObject *format_label = nullptr;
+
+    // life cycle and commands
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void find_skin_elements();
+    void SkinClick(TSkin *Sender, ISkinObject *Source);
+    void ApplicationEventsException(const QString &what);
+    void follow_main_window();
+    void show_help();
+
+    // recording
+    void start_recording();
+    void pause_recording();
+    void stop_recording();
+    void AudioRecordEndArrayRecord(QObject *Sender, int nBlock);
+    void AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight);
+
+    // schedule
+    void TimerTimer();
+
+    // The path of the file being recorded (current_file may move on while it runs).
+    QString recording_file() const { return m_record_file; }
+    Tfm_list *record_list() const { return m_list; }
+    Tfm_option *options() const { return m_option; }
+    Services &services() { return m_services; }
+    QString skin_problem() const { return m_skin_problem; }
+
+    static QString default_output_folder();   // automatic naming: the user's music folder
+    static QString default_recorder_folder(); // the save dialog's first folder
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void load_skin();
+    void fill_device_list();
+    void fill_input_line_list();
+    void set_label(ISkinObject *element, const QString &text);
+
+    // recording helpers
+    bool set_up_format(int format_index, QString &extension);
+    QString output_path(const QString &extension, const QString &dialog_name);
+    bool write_block(const SampleArray &block);
+    void write_tags();
+    void report_write_failure();
+
+    Services m_services;
+    QPointer<Tfm_option> m_option;
+    QPointer<Tfm_id3> m_id3;
+    QPointer<Tfm_dir> m_dir;
+    QPointer<Tfm_list> m_list;
+    bool m_shown_once = false;
+    bool m_closed = false;
+    bool m_in_error_handler = false;
+    QString m_skin_problem;
+
+    QString m_record_file;
+    QSet<QString> m_recorded_paths; // this run's recordings: never overwritten by a later one
+    bool m_write_failed = false;
+    QString m_write_error;
+};

@@ -1,0 +1,352 @@
+// Recording: set-up, block and timer events, pause, stop and the length limit.
+#include "main.h"
+
+#include "audio_file.h"
+#include "audio_information.h"
+#include "audio_record.h"
+#include "audio_visualization.h"
+#include "clock_text.h"
+#include "lame_enc.h"
+#include "recordlist.h"
+#include "settings_file.h"
+#include "skin.h"
+#include "value_lists.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+using namespace value_lists;
+
+namespace {
+
+const QString save_filter = QStringLiteral("MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|WAV Files(*.wav)|*.wav|OGG "
+                                           "Files(*.ogg)|*.ogg");
+
+// "Name|pattern|Name|pattern" as Qt's ";;"-separated filter.
+QString qt_filter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+    return out.join(QStringLiteral(";;"));
+}
+
+QString folder_of(const QString &path) { return QFileInfo(path).absolutePath(); }
+
+} // namespace
+
+void Tfm_main::start_recording()
+{
+    if (!settings_file)
+        return;
+    if (record_paused) {
+        record_paused = false;
+        AudioRecord->Start();
+        m_list->set_image(record_item_index, image_recording);
+        if (AudioRecord->ErrorCode() != 0)
+            stop_recording();
+        return;
+    }
+
+    recording = true;
+    SettingsFile &s = *settings_file;
+    int format_index = 0;
+    QString dialog_name;
+    if (s.read_bool(QStringLiteral("format"), QStringLiteral("auto name"), true)) {
+        format_index = s.read_integer(QStringLiteral("format"), QStringLiteral("format"), 0);
+    } else {
+        const QString initial =
+            s.read_string(QStringLiteral("basic"), QStringLiteral("save path"), default_recorder_folder());
+        const auto choice = m_services.dialogs->save_file(this, initial, qt_filter(save_filter));
+        if (!choice || choice->path.isEmpty()) {
+            recording = false;
+            return;
+        }
+        s.write_string(QStringLiteral("basic"), QStringLiteral("save path"), folder_of(choice->path));
+        dialog_name = choice->path;
+        format_index = choice->filter_index - 1;
+    }
+    format_index = safe_position(format_index, output_formats.size(), 0);
+
+    QString extension;
+    if (!set_up_format(format_index, extension)) {
+        recording = false;
+        return;
+    }
+
+    const QString path = output_path(extension, dialog_name);
+    const QString previous_file = current_file;
+    const int previous_item = current_item_index;
+    current_file = path;
+    current_item_index = m_list->count();
+    set_label(file_name_label, QFileInfo(path).fileName());
+
+    if (s.read_bool(QStringLiteral("limit"), QStringLiteral("enable limit"), false)) {
+        limit_active = true;
+        limit_length_s = s.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 180);
+    } else {
+        limit_active = false;
+    }
+
+    AudioFileRecord->CreateOutputFile(path, 0);
+    if (AudioFileRecord->ErrorCode() != 0) {
+        AudioFileRecord->CloseFile();
+        // No entry was added: the current file stays the one it was, so that
+        // no later command reaches for a row that does not exist.
+        current_file = previous_file;
+        current_item_index = previous_item;
+        m_services.dialogs->message_box(this, QStringLiteral("Failed to create file ") + path,
+                                        QStringLiteral("Error!"));
+        recording = false;
+        return;
+    }
+    m_record_file = path;
+    m_recorded_paths.insert(QFileInfo(path).absoluteFilePath());
+    m_write_failed = false;
+
+    record_item_index = m_list->append_entry(QFileInfo(path).fileName(), path, QStringLiteral("__:__:__"));
+    AudioRecord->SetWaveFormat(AudioFileRecord->SampleRate(), AudioFileRecord->Channels());
+    AudioRecord->setBlockSize(AudioRecord->MillisecondsToSamples(200));
+    AudioRecord->Start();
+    AudioVisualizationEx->setChannels(AudioFileRecord->Channels());
+    AudioVisualizationEx->show();
+    AudioVisualizationEx->raise();
+    m_list->set_image(record_item_index, image_recording);
+    m_services.inhibitor->acquire(QStringLiteral("Recording ") + QFileInfo(path).fileName());
+
+    if (AudioRecord->ErrorCode() != 0)
+        stop_recording();
+}
+
+bool Tfm_main::set_up_format(int format_index, QString &extension)
+{
+    SettingsFile &s = *settings_file;
+    auto position = [&s](const char *section, const char *key, int def) {
+        return s.read_integer(QString::fromLatin1(section), QString::fromLatin1(key), def);
+    };
+    switch (format_index) {
+    case 0: { // MP3
+        const int channel = safe_position(position("mp3", "channel", 1), channel_names.size(), 1);
+        const int bitrate = at(bitrates, position("mp3", "bitrate", 11), 11);
+        AudioFile2LameEnc->setSampleRate(at(frequencies, position("mp3", "frequency", 7), 7));
+        AudioFile2LameEnc->setBitrate(bitrate);
+        AudioFile2LameEnc->setChannels(channel + 1);
+        AudioFile2LameEnc->setQuality(position("mp3", "quality", 9));
+        const int vbr = position("mp3", "enable vbr", 0);
+        if (vbr == 0) {
+            AudioFile2LameEnc->setConstantBitrate(true);
+        } else if (vbr == 1) {
+            AudioFile2LameEnc->setConstantBitrate(false);
+            AudioFile2LameEnc->setVbrBitrate(at(bitrates, position("mp3", "vbr bitrate", 11), 11));
+            AudioFile2LameEnc->setVbrQuality(position("mp3", "vbr quality", 9));
+        }
+        if (!AudioFileRecord->CheckMp3Format(AudioFile2LameEnc->SampleRate(), AudioFile2LameEnc->Bitrate(),
+                                             AudioFile2LameEnc->Channels())) {
+            m_services.dialogs->information(
+                this, QStringLiteral("This MP3 format not supported, please try another bit rate."));
+            return false;
+        }
+        AudioFileRecord->SetMp3Encoder(*AudioFile2LameEnc);
+        extension = QStringLiteral(".mp3");
+        set_label(format_label, QStringLiteral("MP3  %1 Hz  %2  %3 KBPS")
+                                    .arg(AudioFile2LameEnc->SampleRate())
+                                    .arg(QLatin1String(channel_names[channel]))
+                                    .arg(bitrate));
+        return true;
+    }
+    case 1: { // WMA
+        const int preset = safe_position(position("wma", "format", 9), wma_preset_count, 9);
+        AudioFileRecord->SetWmaProfile(preset + 1);
+        extension = QStringLiteral(".wma");
+        set_label(format_label, QLatin1String(wma_profile_names()[preset]));
+        return true;
+    }
+    case 2: { // WAV
+        extension = QStringLiteral(".wav");
+        const int mode = safe_position(position("wav", "mode", 0), wav_modes.size(), 0);
+        if (mode == 0) {
+            AudioFileRecord->SetWavFormat(44100, 2, 16);
+            set_label(format_label, QStringLiteral("WAV  44100Hz  Stereo  16BIT"));
+        } else {
+            const uint32_t rate = at(frequencies, position("wav", "frequency", 7), 7);
+            const int channel = safe_position(position("wav", "channel", 1), channel_names.size(), 1);
+            const uint32_t bits = at(sample_sizes, position("wav", "bit", 1), 1);
+            AudioFileRecord->SetWavFormat(rate, channel + 1, bits);
+            set_label(format_label, QStringLiteral("WAV  %1 Hz  %2  %3 BIT")
+                                        .arg(rate)
+                                        .arg(QLatin1String(channel_names[channel]))
+                                        .arg(bits));
+        }
+        return true;
+    }
+    default: { // OGG
+        const uint32_t rate = at(frequencies, position("ogg", "frequency", 7), 7);
+        const int channel = safe_position(position("ogg", "channel", 1), channel_names.size(), 1);
+        const int nominal = at(bitrates, position("ogg", "bitrate", 11), 11);
+        const int maximum = at(bitrates, position("ogg", "max bitrate", 11), 11);
+        const int minimum = at(bitrates, position("ogg", "min bitrate", 11), 11);
+        extension = QStringLiteral(".ogg");
+        if (s.read_bool(QStringLiteral("ogg"), QStringLiteral("enable quality"), false)) {
+            const int quality = std::clamp(position("ogg", "quality", 300), 0, 1000);
+            AudioFileRecord->SetOggFormat(rate, channel + 1, nominal, maximum, minimum,
+                                          static_cast<int16_t>(quality));
+            set_label(format_label, QStringLiteral("OGG  %1 Hz  %2  Quality - %3")
+                                        .arg(rate)
+                                        .arg(QLatin1String(channel_names[channel]))
+                                        .arg(quality));
+        } else {
+            if (!AudioFileRecord->CheckOggFormat(rate, channel + 1, nominal, maximum, minimum)) {
+                m_services.dialogs->information(
+                    this, QStringLiteral("This OGG format not supported, please try another bit rate."));
+                return false;
+            }
+            AudioFileRecord->SetOggFormat(rate, channel + 1, nominal, maximum, minimum, -1);
+            set_label(format_label, QStringLiteral("OGG  %1 Hz  %2  %3 KBPS")
+                                        .arg(rate)
+                                        .arg(QLatin1String(channel_names[channel]))
+                                        .arg(nominal));
+        }
+        return true;
+    }
+    }
+}
+
+QString Tfm_main::output_path(const QString &extension, const QString &dialog_name)
+{
+    if (!dialog_name.isEmpty()) {
+        const QFileInfo chosen(dialog_name);
+        const QString base = chosen.suffix().isEmpty()
+                                 ? chosen.filePath()
+                                 : chosen.filePath().left(chosen.filePath().size() - chosen.suffix().size() - 1);
+        return base + extension;
+    }
+    QString folder = settings_file->read_string(QStringLiteral("format"), QStringLiteral("path"),
+                                                default_output_folder());
+    if (folder.trimmed().isEmpty())
+        folder = default_output_folder();
+    if (!QFileInfo::exists(folder))
+        QDir().mkdir(folder); // one level; a failure shows as "Failed to create file"
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const QString stamp = m_services.clock->now().toString(QStringLiteral("yyyy-MM-dd_HH;mm;ss"));
+    QString path = folder + stamp + extension;
+    // Two recordings of this run in one second (a limit roll-over, a quick
+    // restart) must not overwrite each other; older files are still replaced.
+    for (int n = 2; m_recorded_paths.contains(QFileInfo(path).absoluteFilePath()); ++n)
+        path = folder + stamp + QStringLiteral("_%1").arg(n) + extension;
+    return path;
+}
+
+bool Tfm_main::write_block(const SampleArray &block)
+{
+    if (m_write_failed)
+        return false;
+    if (AudioFileRecord->WriteArray(block))
+        return true;
+    m_write_failed = true;
+    m_write_error = AudioFileRecord->ErrorText();
+    return false;
+}
+
+void Tfm_main::pause_recording()
+{
+    if (!recording || record_paused)
+        return;
+    // Stopped first, so the count includes everything this run put in the file.
+    AudioRecord->Stop();
+    recorded_before_pause += AudioRecord->RecordedSamples();
+    record_paused = true;
+    m_list->set_image(record_item_index, image_paused);
+}
+
+void Tfm_main::stop_recording()
+{
+    AudioRecord->Stop();
+    for (SampleArray block = AudioRecord->GetArray(); !block.empty(); block = AudioRecord->GetArray())
+        write_block(block);
+    AudioVisualizationEx->ShowArray({});
+    const int seconds = AudioFileRecord->Duration() / 1000;
+    AudioFileRecord->CloseFile();
+    if (scheduled_run) {
+        scheduled_run = false;
+        Timer.stop();
+    }
+    write_tags();
+    pending_title.clear();
+    pending_track = -1;
+    m_list->set_length_text(record_item_index, clock_text(seconds));
+    recording = false;
+    record_paused = false;
+    m_list->set_image(record_item_index, image_idle);
+    AudioVisualizationEx->hide();
+    recorded_before_pause = 0;
+    m_services.inhibitor->release();
+    if (m_write_failed)
+        report_write_failure();
+}
+
+void Tfm_main::write_tags()
+{
+    AudioInformation->infoTitle = pending_title;
+    AudioInformation->infoArtist = pending_artist;
+    AudioInformation->infoAlbum = pending_album;
+    AudioInformation->infoGenreIndex = pending_genre_index;
+    AudioInformation->infoGenreS = pending_genre_text;
+    AudioInformation->infoComments = pending_comment;
+    // A year or track left over from another file must not land in a new recording.
+    AudioInformation->infoYear = pending_year != -1 ? pending_year : 0;
+    AudioInformation->infoTrack = static_cast<int16_t>(pending_track != -1 ? pending_track : 0);
+    if (!AudioInformation->WriteToFile(m_record_file) && !m_write_failed)
+        m_services.dialogs->message_box(
+            this, QStringLiteral("The tags could not be written into ") + m_record_file + QLatin1Char('.'),
+            QStringLiteral("Error!"));
+}
+
+void Tfm_main::report_write_failure()
+{
+    m_write_failed = false;
+    QString text = QStringLiteral("Recording stopped: could not write to ") + m_record_file;
+    if (!m_write_error.isEmpty())
+        text += QStringLiteral(" (") + m_write_error + QLatin1Char(')');
+    text += QStringLiteral(".\nEverything recorded until then has been kept in the file.");
+    m_services.dialogs->message_box(this, text, QStringLiteral("Error!"));
+}
+
+void Tfm_main::AudioRecordEndArrayRecord(QObject *Sender, int nBlock)
+{
+    Q_UNUSED(Sender);
+    Q_UNUSED(nBlock);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    if (!recording)
+        return;
+    if (AudioRecord->ErrorCode() != 0) {
+        stop_recording();
+        return;
+    }
+    const SampleArray block = AudioRecord->GetArray();
+    if (!block.empty() && !write_block(block))
+        stop_recording();
+}
+
+void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight)
+{
+    Q_UNUSED(Sender);
+    Q_UNUSED(CurrentSamples);
+    Q_UNUSED(LevelLeft);
+    Q_UNUSED(LevelRight);
+    if (!recording)
+        return;
+    AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
+    const int64_t seconds = AudioRecord->SamplesToMilliseconds(AudioRecord->SamplePosition() + recorded_before_pause) / 1000;
+    set_label(time_label, QStringLiteral("00:00:00/") + clock_text(seconds));
+    if (scheduled_run && seconds >= scheduled_length_s)
+        stop_recording();
+    if (recording && limit_active && seconds >= limit_length_s) {
+        stop_recording();
+        if (settings_file && settings_file->read_bool(QStringLiteral("limit"), QStringLiteral("new"), false))
+            start_recording();
+    }
+}

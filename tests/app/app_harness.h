@@ -1,0 +1,115 @@
+#pragma once
+// The main window with its four companion windows, built for tests: a fake
+// capture backend (unless the real sound server is wanted), a settable clock,
+// dialogs that answer from a script and remember what they showed, and a
+// sleep inhibitor that only counts.
+
+#include "fake_capture_backend.h"
+#include "main.h"
+#include "services.h"
+
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+
+class Tfm_option;
+class Tfm_id3;
+class Tfm_dir;
+class Tfm_list;
+
+class TestClock : public Clock {
+public:
+    QDateTime time;
+    QDateTime now() const override { return time; }
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        QString kind; // "information", "box", "question", "save"
+        QString text;
+        QString caption;
+    };
+    std::vector<Shown> shown;
+    std::deque<SaveChoice> save_answers; // none left: the user cancels
+    QString last_save_folder;
+    bool yes = false;
+
+    std::optional<SaveChoice> save_file(QWidget *, const QString &initial_folder, const QString &) override;
+    void information(QWidget *, const QString &text) override { shown.push_back({"information", text, {}}); }
+    void message_box(QWidget *, const QString &text, const QString &caption) override
+    {
+        shown.push_back({"box", text, caption});
+    }
+    bool ask_yes_no(QWidget *, const QString &text) override
+    {
+        shown.push_back({"question", text, {}});
+        return yes;
+    }
+    int count(const QString &kind) const;
+};
+
+class CountingInhibitor : public SleepInhibitor {
+public:
+    int acquired = 0;
+    int released = 0;
+    bool acquire(const QString &) override
+    {
+        ++acquired;
+        m_held = true;
+        return true;
+    }
+    void release() override
+    {
+        if (m_held)
+            ++released;
+        m_held = false;
+    }
+    bool held() const override { return m_held; }
+
+private:
+    bool m_held = false;
+};
+
+struct AppOptions {
+    bool real_sound_server = false;
+    QString program_folder = QStringLiteral(VELQUOR_APP_DIR);
+    std::vector<CaptureDeviceInfo> devices; // empty: one device with one line
+    bool server_present = true;
+};
+
+class AppHarness {
+public:
+    explicit AppHarness(AppOptions options = {});
+    ~AppHarness();
+
+    Tfm_main *main = nullptr;
+    Tfm_option *option = nullptr;
+    Tfm_id3 *id3 = nullptr;
+    Tfm_dir *dir = nullptr;
+    Tfm_list *list = nullptr;
+    FakeCaptureBackend *capture = nullptr; // null with the real sound server
+    TestClock *clock = nullptr;
+    ScriptedDialogs *dialogs = nullptr;
+    CountingInhibitor *inhibitor = nullptr;
+    int restarts = 0;
+
+    // A click as the user makes it, on the named element of the main window's skin.
+    void click(const QString &element);
+    // Captured audio arriving: `seconds` of a 440 Hz tone in the capture format.
+    void push_seconds(double seconds);
+    // Runs events until the capture timer has looked at everything pushed.
+    void settle();
+    QString label(const QString &element) const;
+
+private:
+    std::unique_ptr<Tfm_main> m_main;
+};
+
+// A fresh settings file for each test, in the harness's configuration folder.
+void reset_settings();
+// Writes a key of the real settings file, before or while the program runs.
+void put_setting(const QString &section, const QString &key, const QString &value);
+QString read_setting(const QString &section, const QString &key);
+// The skin rectangle of an element of the main skin form, from the skin file.
+QRect element_rect(const QString &skin_file, const QString &form, const QString &element);

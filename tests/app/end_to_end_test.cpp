@@ -1,0 +1,143 @@
+// The whole program against the private sound server: a tone played into the
+// null sink, recorded from its monitor through the skin's commands.
+#include "app_harness.h"
+
+#include "audio_file.h"
+#include "option.h"
+#include "recordlist.h"
+#include "settings_file.h"
+#include "test_support.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+struct Analysis {
+    double seconds = 0;
+    double frequency = 0;
+    double rms = 0;
+    int gaps = 0; // stretches of 20 ms or more of silence inside the tone
+};
+
+Analysis analyse(const QString &path, double skip_start, double skip_end)
+{
+    TAudioFile2 file;
+    file.OpenFile(path, 0, 1);
+    const int channels = file.Channels();
+    const double rate = file.SampleRate();
+    std::vector<double> mono;
+    for (SampleArray a = file.ReadArray(4410); !a.empty(); a = file.ReadArray(4410))
+        for (size_t i = 0; i + channels <= a.size(); i += channels)
+            mono.push_back(a[i] / 32768.0);
+    file.CloseFile();
+    Analysis r;
+    r.seconds = mono.size() / rate;
+    const auto from = static_cast<size_t>(skip_start * rate);
+    const auto to = mono.size() > static_cast<size_t>(skip_end * rate) ? mono.size() - static_cast<size_t>(skip_end * rate) : 0;
+    if (to <= from + 100)
+        return r;
+    int crossings = 0;
+    double sum = 0;
+    int quiet = 0;
+    for (size_t i = from + 1; i < to; ++i) {
+        if ((mono[i - 1] < 0) != (mono[i] < 0))
+            ++crossings;
+        sum += mono[i] * mono[i];
+        quiet = std::abs(mono[i]) < 0.01 ? quiet + 1 : 0;
+        if (quiet == static_cast<int>(0.02 * rate))
+            ++r.gaps;
+    }
+    const double span = (to - from) / rate;
+    r.frequency = crossings / 2.0 / span;
+    r.rms = std::sqrt(sum / (to - from));
+    return r;
+}
+
+class EndToEnd : public ::testing::TestWithParam<std::pair<int, const char *>> {
+protected:
+    QTemporaryDir out;
+    void SetUp() override
+    {
+        ASSERT_TRUE(test_support::require_pulse());
+        reset_settings();
+        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    }
+};
+
+TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
+{
+    put_setting(QStringLiteral("format"), QStringLiteral("format"), QString::number(GetParam().first));
+    AppOptions options;
+    options.real_sound_server = true;
+    AppHarness app(options);
+    ASSERT_GE(app.option->cb_source->count(), 1);
+    EXPECT_TRUE(app.option->cb_source->itemText(0).contains(QStringLiteral("Velquor_Null_Output")) ||
+                app.option->cb_source->itemText(0).contains(QStringLiteral("Monitor")))
+        << app.option->cb_source->itemText(0).toStdString();
+
+    const qint64 player = test_support::play_sine(1000.0, 6.0);
+    ASSERT_GT(player, 0);
+    QTest::qWait(300);
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    QTest::qWait(3000);
+    app.click(QStringLiteral("Stop"));
+    test_support::kill_player(player);
+    ASSERT_FALSE(app.main->recording);
+
+    const QString path = app.list->path_of(0);
+    ASSERT_TRUE(path.endsWith(QLatin1String(GetParam().second))) << path.toStdString();
+    const Analysis a = analyse(path, 0.4, 0.3);
+    EXPECT_NEAR(a.seconds, 3.0, 0.5);
+    EXPECT_NEAR(a.frequency, 1000.0, 15.0);
+    EXPECT_NEAR(a.rms, 0.5 / std::sqrt(2.0), 0.08);
+    EXPECT_EQ(a.gaps, 0);
+    const QString length = app.list->length_text_of(0);
+    EXPECT_TRUE(length == QStringLiteral("00:00:02") || length == QStringLiteral("00:00:03")) << length.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd,
+                         ::testing::Values(std::pair{0, ".mp3"}, std::pair{1, ".wma"}, std::pair{2, ".wav"},
+                                           std::pair{3, ".ogg"}),
+                         [](const auto &info) { return std::string(info.param.second + 1); });
+
+TEST(EndToEndSchedule, AWindowAFewSecondsAheadRecordsByItself)
+{
+    ASSERT_TRUE(test_support::require_pulse());
+    reset_settings();
+    QTemporaryDir out;
+    put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("2"));
+    const QTime now = QTime::currentTime();
+    SettingsFile s(QStringLiteral("velquor.ini"));
+    s.write_integer(QStringLiteral("schedule"), QStringLiteral("schedule"), 1);
+    s.write_time(QStringLiteral("schedule"), QStringLiteral("begin time"), now.addSecs(2));
+    s.write_time(QStringLiteral("schedule"), QStringLiteral("end time"), now.addSecs(5));
+    if (now.addSecs(5) < now)
+        GTEST_SKIP() << "too close to midnight";
+
+    AppOptions options;
+    options.real_sound_server = true;
+    AppHarness app(options);
+    // The program's own timer ticks; the clock follows the real one.
+    QTimer follow;
+    QObject::connect(&follow, &QTimer::timeout, [&] { app.clock->time = QDateTime::currentDateTime(); });
+    follow.start(50);
+    const qint64 player = test_support::play_sine(500.0, 12.0);
+    ASSERT_TRUE(test_support::wait_until([&] { return app.main->recording; }, 6000));
+    EXPECT_TRUE(app.main->scheduled_run);
+    const int length = app.main->scheduled_length_s;
+    EXPECT_GE(length, 2);
+    EXPECT_LE(length, 3);
+    ASSERT_TRUE(test_support::wait_until([&] { return !app.main->recording; }, 10000));
+    test_support::kill_player(player);
+    EXPECT_FALSE(app.main->Timer.isActive());
+    const Analysis a = analyse(app.list->path_of(0), 0.3, 0.2);
+    EXPECT_NEAR(a.seconds, length, 0.35);
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:0%1").arg(length));
+}
+
+} // namespace

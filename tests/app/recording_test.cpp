@@ -1,0 +1,423 @@
+// Recording from the main window's skin commands, with captured audio
+// arriving at exact moments and real files, encoders and tags.
+#include "app_harness.h"
+
+#include "audio_file.h"
+#include "audio_information.h"
+#include "audio_record.h"
+#include "recordlist.h"
+#include "settings_file.h"
+#include "skin.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <csignal>
+
+namespace {
+
+class Recording : public ::testing::Test {
+protected:
+    QTemporaryDir out;
+    void SetUp() override
+    {
+        reset_settings();
+        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    }
+    QString expected_path(const char *name) const { return out.filePath(QString::fromLatin1(name)); }
+};
+
+struct Decoded {
+    uint32_t rate = 0;
+    int channels = 0;
+    int duration_ms = 0;
+};
+
+Decoded decode(const QString &path)
+{
+    TAudioFile2 file;
+    file.OpenFile(path, 0, 1);
+    Decoded d{file.SampleRate(), file.Channels(), file.Duration()};
+    file.CloseFile();
+    return d;
+}
+
+struct FormatCase {
+    const char *name;
+    int index;
+    const char *extension;
+    const char *summary;
+    uint32_t rate;
+    int channels;
+};
+
+class RecordingFormats : public Recording, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(RecordingFormats, RecordPauseResumeStopMakesAPlayableFileAndEntry)
+{
+    const FormatCase c = GetParam();
+    put_setting(QStringLiteral("format"), QStringLiteral("format"), QString::number(c.index));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    ASSERT_EQ(app.capture->starts.size(), 1u);
+    EXPECT_EQ(app.capture->starts[0].rate, c.rate);
+    EXPECT_EQ(app.capture->starts[0].channels, c.channels);
+
+    const QString path = expected_path("2026-12-08_10;00;00") + QLatin1String(c.extension);
+    EXPECT_EQ(app.main->current_file, path);
+    EXPECT_EQ(app.label(QStringLiteral("File Name")), QFileInfo(path).fileName());
+    EXPECT_EQ(app.label(QStringLiteral("Format")), QLatin1String(c.summary));
+    ASSERT_EQ(app.list->count(), 1);
+    EXPECT_EQ(app.list->caption_of(0), QFileInfo(path).fileName());
+    EXPECT_EQ(app.list->path_of(0), path);
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("__:__:__"));
+    EXPECT_EQ(app.list->image_of(0), image_recording);
+    EXPECT_TRUE(app.inhibitor->held());
+
+    app.push_seconds(2.0);
+    app.settle();
+    EXPECT_EQ(app.label(QStringLiteral("Time")), QStringLiteral("00:00:00/00:00:02"));
+
+    app.click(QStringLiteral("Pause"));
+    EXPECT_TRUE(app.main->record_paused);
+    EXPECT_EQ(app.list->image_of(0), image_paused);
+    app.push_seconds(3.0); // nothing is captured while paused
+    app.settle();
+    app.click(QStringLiteral("Pause")); // pausing again does nothing
+    EXPECT_TRUE(app.main->record_paused);
+
+    app.click(QStringLiteral("Record")); // resumes
+    EXPECT_FALSE(app.main->record_paused);
+    EXPECT_EQ(app.list->image_of(0), image_recording);
+    EXPECT_EQ(app.list->count(), 1);
+    app.push_seconds(1.5);
+    app.settle();
+    EXPECT_EQ(app.label(QStringLiteral("Time")), QStringLiteral("00:00:00/00:00:03"));
+    app.click(QStringLiteral("Record")); // while recording: nothing
+    EXPECT_EQ(app.capture->starts.size(), 2u);
+
+    app.click(QStringLiteral("Stop"));
+    EXPECT_FALSE(app.main->recording);
+    EXPECT_FALSE(app.inhibitor->held());
+    EXPECT_EQ(app.list->image_of(0), image_idle);
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:03"));
+    EXPECT_EQ(app.label(QStringLiteral("Time")), QStringLiteral("00:00:00/00:00:03"));
+    EXPECT_FALSE(app.main->AudioFileRecord->IsOpen());
+
+    const Decoded d = decode(path);
+    EXPECT_EQ(d.rate, c.rate);
+    EXPECT_EQ(d.channels, c.channels);
+    // 3.5 s captured; encoders may pad by a frame or so.
+    EXPECT_NEAR(d.duration_ms, 3500, 150) << c.name;
+    EXPECT_TRUE(app.dialogs->shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RecordingFormats,
+    ::testing::Values(FormatCase{"mp3", 0, ".mp3", "MP3  44100 Hz  Stereo  128 KBPS", 44100, 2},
+                      FormatCase{"wma", 1, ".wma", "WMA9 44100Hz  Stereo  128KBPS  CBR", 44100, 2},
+                      FormatCase{"wav", 2, ".wav", "WAV  44100Hz  Stereo  16BIT", 44100, 2},
+                      FormatCase{"ogg", 3, ".ogg", "OGG  44100 Hz  Stereo  128 KBPS", 44100, 2}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Recording, CustomFormatsShowTheirSummaries)
+{
+    struct Case {
+        std::vector<std::pair<const char *, const char *>> keys;
+        const char *summary;
+        uint32_t rate;
+        int channels;
+    };
+    const std::vector<Case> cases = {
+        {{{"format", "2"}, {"wav/mode", "1"}, {"wav/frequency", "0"}, {"wav/channel", "0"}, {"wav/bit", "0"}},
+         "WAV  8000 Hz  Mono  8 BIT", 8000, 1},
+        {{{"format", "3"}, {"ogg/enable quality", "1"}, {"ogg/quality", "450"}, {"ogg/frequency", "8"}},
+         "OGG  48000 Hz  Stereo  Quality - 450", 48000, 2},
+        {{{"format", "0"}, {"mp3/frequency", "4"}, {"mp3/channel", "0"}, {"mp3/bitrate", "3"}, {"mp3/enable vbr", "1"}},
+         "MP3  22050 Hz  Mono  32 KBPS", 22050, 1},
+        {{{"format", "1"}, {"wma/format", "35"}}, "WMA9 8000Hz  Mono  8KBPS  CBR", 8000, 1},
+        // Positions outside the lists take the key's default.
+        {{{"format", "0"}, {"mp3/frequency", "99"}, {"mp3/bitrate", "-1"}, {"mp3/channel", "5"}},
+         "MP3  44100 Hz  Stereo  128 KBPS", 44100, 2},
+        {{{"format", "-1"}, {"wma/format", "47"}}, "MP3  44100 Hz  Stereo  128 KBPS", 44100, 2},
+        {{{"format", "1"}, {"wma/format", "470"}}, "WMA9 44100Hz  Stereo  128KBPS  CBR", 44100, 2},
+        {{{"format", "2"}, {"wav/mode", "7"}, {"wav/frequency", "0"}}, "WAV  44100Hz  Stereo  16BIT", 44100, 2},
+    };
+    for (const Case &c : cases) {
+        reset_settings();
+        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+        for (const auto &[key, value] : c.keys) {
+            const QString k = QString::fromLatin1(key);
+            const bool in_format = !k.contains(QLatin1Char('/'));
+            put_setting(in_format ? QStringLiteral("format") : k.section(QLatin1Char('/'), 0, 0),
+                        in_format ? k : k.section(QLatin1Char('/'), 1), QString::fromLatin1(value));
+        }
+        AppHarness app;
+        app.click(QStringLiteral("Record"));
+        ASSERT_TRUE(app.main->recording) << c.summary;
+        EXPECT_EQ(app.label(QStringLiteral("Format")), QLatin1String(c.summary));
+        EXPECT_EQ(app.capture->starts.back().rate, c.rate) << c.summary;
+        EXPECT_EQ(app.capture->starts.back().channels, c.channels) << c.summary;
+        app.push_seconds(0.4);
+        app.settle();
+        app.click(QStringLiteral("Stop"));
+        const Decoded d = decode(app.list->path_of(0));
+        EXPECT_EQ(d.rate, c.rate) << c.summary;
+        EXPECT_EQ(d.channels, c.channels) << c.summary;
+        QFile::remove(app.list->path_of(0));
+    }
+}
+
+TEST_F(Recording, RefusedFormatsLeaveEverythingAsItWas)
+{
+    AppHarness app;
+    app.main->file_name_label->SetText(QStringLiteral("before"));
+    app.main->format_label->SetText(QStringLiteral("before too"));
+    // 8000 Hz cannot carry 320 kbit/s in MP3.
+    put_setting(QStringLiteral("mp3"), QStringLiteral("frequency"), QStringLiteral("0"));
+    put_setting(QStringLiteral("mp3"), QStringLiteral("bitrate"), QStringLiteral("16"));
+    app.click(QStringLiteral("Record"));
+    EXPECT_FALSE(app.main->recording);
+    ASSERT_EQ(app.dialogs->count(QStringLiteral("information")), 1);
+    EXPECT_EQ(app.dialogs->shown.back().text, QStringLiteral("This MP3 format not supported, please try another bit rate."));
+
+    put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("3"));
+    put_setting(QStringLiteral("ogg"), QStringLiteral("frequency"), QStringLiteral("0"));
+    put_setting(QStringLiteral("ogg"), QStringLiteral("bitrate"), QStringLiteral("16"));
+    put_setting(QStringLiteral("ogg"), QStringLiteral("max bitrate"), QStringLiteral("16"));
+    put_setting(QStringLiteral("ogg"), QStringLiteral("min bitrate"), QStringLiteral("16"));
+    app.click(QStringLiteral("Record"));
+    EXPECT_FALSE(app.main->recording);
+    ASSERT_EQ(app.dialogs->count(QStringLiteral("information")), 2);
+    EXPECT_EQ(app.dialogs->shown.back().text, QStringLiteral("This OGG format not supported, please try another bit rate."));
+
+    EXPECT_EQ(app.label(QStringLiteral("File Name")), QStringLiteral("before"));
+    EXPECT_EQ(app.label(QStringLiteral("Format")), QStringLiteral("before too"));
+    EXPECT_EQ(app.list->count(), 0);
+    EXPECT_TRUE(app.capture->starts.empty());
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+}
+
+TEST_F(Recording, AFolderThatCannotBeMadeIsReportedAndAddsNoEntry)
+{
+    const QString folder = QStringLiteral("/proc/velquor-cannot/deeper");
+    put_setting(QStringLiteral("format"), QStringLiteral("path"), folder);
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    EXPECT_FALSE(app.main->recording);
+    ASSERT_EQ(app.dialogs->count(QStringLiteral("box")), 1);
+    EXPECT_EQ(app.dialogs->shown.back().caption, QStringLiteral("Error!"));
+    EXPECT_EQ(app.dialogs->shown.back().text,
+              QStringLiteral("Failed to create file ") + folder + QStringLiteral("/2026-12-08_10;00;00.mp3"));
+    EXPECT_EQ(app.list->count(), 0);
+    EXPECT_EQ(app.main->current_item_index, -1);
+    EXPECT_TRUE(app.capture->starts.empty());
+    EXPECT_FALSE(app.inhibitor->held());
+}
+
+TEST_F(Recording, AnEmptyFolderSettingMeansTheMusicFolder)
+{
+    put_setting(QStringLiteral("format"), QStringLiteral("path"), QString());
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    EXPECT_TRUE(app.main->current_file.startsWith(Tfm_main::default_output_folder() + QLatin1Char('/')))
+        << app.main->current_file.toStdString();
+    app.click(QStringLiteral("Stop"));
+    EXPECT_TRUE(QFile::exists(app.main->current_file));
+    QFile::remove(app.main->current_file);
+}
+
+TEST_F(Recording, TheLimitRollsOverIntoNewFilesWithoutOverwriting)
+{
+    put_setting(QStringLiteral("limit"), QStringLiteral("enable limit"), QStringLiteral("1"));
+    put_setting(QStringLiteral("limit"), QStringLiteral("time"), QStringLiteral("2"));
+    put_setting(QStringLiteral("limit"), QStringLiteral("new"), QStringLiteral("1"));
+    put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("2"));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    // The clock stands still: every file of this run starts in the same second.
+    for (int i = 0; i < 7; ++i) {
+        app.push_seconds(1.0);
+        app.settle();
+    }
+    app.click(QStringLiteral("Stop"));
+    ASSERT_GE(app.list->count(), 3);
+    QSet<QString> paths;
+    for (int row = 0; row < app.list->count(); ++row) {
+        const QString path = app.list->path_of(row);
+        paths.insert(path);
+        EXPECT_EQ(app.list->image_of(row), image_idle);
+        const Decoded d = decode(path);
+        if (row + 1 < app.list->count()) {
+            EXPECT_EQ(app.list->length_text_of(row), QStringLiteral("00:00:02")) << row;
+            EXPECT_NEAR(d.duration_ms, 2000, 250) << path.toStdString();
+        }
+    }
+    EXPECT_EQ(paths.size(), app.list->count()) << "a file of this run was overwritten";
+    EXPECT_TRUE(paths.contains(expected_path("2026-12-08_10;00;00.wav")));
+    EXPECT_TRUE(paths.contains(expected_path("2026-12-08_10;00;00_2.wav")));
+}
+
+TEST_F(Recording, TheLimitWithoutNewFileStops)
+{
+    put_setting(QStringLiteral("limit"), QStringLiteral("enable limit"), QStringLiteral("1"));
+    put_setting(QStringLiteral("limit"), QStringLiteral("time"), QStringLiteral("2"));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    for (int i = 0; i < 4 && app.main->recording; ++i) {
+        app.push_seconds(1.0);
+        app.settle();
+    }
+    EXPECT_FALSE(app.main->recording);
+    EXPECT_EQ(app.list->count(), 1);
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:02"));
+}
+
+TEST_F(Recording, PendingTagsAreWrittenAtStopAndTitleAndTrackAreNotCarriedOver)
+{
+    AppHarness app;
+    app.main->pending_title = QStringLiteral("Morning show");
+    app.main->pending_artist = QStringLiteral("Radio Velquor");
+    app.main->pending_album = QStringLiteral("Tapes");
+    app.main->pending_comment = QStringLiteral("taped live");
+    app.main->pending_genre_index = 101;
+    app.main->pending_genre_text = QStringLiteral("Speech");
+    app.main->pending_year = 2026;
+    app.main->pending_track = 7;
+    app.click(QStringLiteral("Record"));
+    app.push_seconds(0.5);
+    app.settle();
+    app.click(QStringLiteral("Stop"));
+
+    TAudioInformation2 tags;
+    ASSERT_TRUE(tags.ReadFromFile(app.list->path_of(0)));
+    EXPECT_EQ(tags.infoTitle, QStringLiteral("Morning show"));
+    EXPECT_EQ(tags.infoArtist, QStringLiteral("Radio Velquor"));
+    EXPECT_EQ(tags.infoAlbum, QStringLiteral("Tapes"));
+    EXPECT_EQ(tags.infoComments, QStringLiteral("taped live"));
+    EXPECT_EQ(tags.infoGenreIndex, 101);
+    EXPECT_EQ(tags.infoYear, 2026);
+    EXPECT_EQ(tags.infoTrack, 7);
+    EXPECT_TRUE(app.main->pending_title.isEmpty());
+    EXPECT_EQ(app.main->pending_track, -1);
+    EXPECT_EQ(app.main->pending_artist, QStringLiteral("Radio Velquor"));
+
+    app.clock->time = app.clock->time.addSecs(5);
+    app.click(QStringLiteral("Record"));
+    app.push_seconds(0.5);
+    app.settle();
+    app.click(QStringLiteral("Stop"));
+    ASSERT_TRUE(tags.ReadFromFile(app.list->path_of(1)));
+    EXPECT_TRUE(tags.infoTitle.isEmpty());
+    EXPECT_EQ(tags.infoTrack, 0);
+    EXPECT_EQ(tags.infoArtist, QStringLiteral("Radio Velquor"));
+    EXPECT_EQ(tags.infoYear, 2026);
+}
+
+TEST_F(Recording, DialogNamingReplacesTheExtensionAndRemembersTheFolder)
+{
+    put_setting(QStringLiteral("format"), QStringLiteral("auto name"), QStringLiteral("0"));
+    AppHarness app;
+    app.dialogs->save_answers.push_back(Dialogs::SaveChoice{out.filePath(QStringLiteral("take one.wav")), 1});
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    EXPECT_EQ(app.dialogs->last_save_folder, Tfm_main::default_recorder_folder());
+    EXPECT_EQ(app.main->current_file, out.filePath(QStringLiteral("take one.mp3")));
+    EXPECT_EQ(read_setting(QStringLiteral("basic"), QStringLiteral("save path")), out.path());
+    app.push_seconds(0.3);
+    app.click(QStringLiteral("Stop"));
+    EXPECT_TRUE(QFile::exists(out.filePath(QStringLiteral("take one.mp3"))));
+
+    // The OGG filter, and a cancelled dialog.
+    app.dialogs->save_answers.push_back(Dialogs::SaveChoice{out.filePath(QStringLiteral("second")), 4});
+    app.click(QStringLiteral("Record"));
+    EXPECT_EQ(app.dialogs->last_save_folder, out.path());
+    EXPECT_EQ(app.main->current_file, out.filePath(QStringLiteral("second.ogg")));
+    app.click(QStringLiteral("Stop"));
+    app.click(QStringLiteral("Record"));
+    EXPECT_FALSE(app.main->recording);
+    EXPECT_EQ(app.list->count(), 2);
+}
+
+TEST_F(Recording, ACaptureFailureEndsTheRecordingLikeAStop)
+{
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    app.push_seconds(1.0);
+    app.settle();
+    app.capture->fail(2);
+    app.push_seconds(0.2);
+    ASSERT_TRUE(test_support::wait_until([&] { return !app.main->recording; }, 3000));
+    EXPECT_EQ(app.list->image_of(0), image_idle);
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:01"));
+    EXPECT_TRUE(app.dialogs->shown.empty());
+}
+
+TEST_F(Recording, AWriteFailureStopsKeepsTheFileAndTellsTheUser)
+{
+    put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("2"));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    app.push_seconds(1.0);
+    app.settle();
+    // From here on the disk is "full": no file may grow past 300 kB.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small{300 * 1024, old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    for (int i = 0; i < 4 && app.main->recording; ++i) {
+        app.push_seconds(1.0);
+        app.settle();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, old_handler);
+
+    EXPECT_FALSE(app.main->recording);
+    ASSERT_EQ(app.dialogs->count(QStringLiteral("box")), 1);
+    EXPECT_TRUE(app.dialogs->shown.back().text.contains(app.list->path_of(0)));
+    EXPECT_EQ(app.list->image_of(0), image_idle);
+    EXPECT_NE(app.list->length_text_of(0), QStringLiteral("__:__:__"));
+    const Decoded d = decode(app.list->path_of(0));
+    EXPECT_GE(d.duration_ms, 1000);
+    EXPECT_LE(d.duration_ms, 1800);
+    // The program goes on: another recording works.
+    app.clock->time = app.clock->time.addSecs(10);
+    app.click(QStringLiteral("Record"));
+    EXPECT_TRUE(app.main->recording);
+    app.click(QStringLiteral("Stop"));
+}
+
+TEST_F(Recording, RecordIsRefusedWhilePlaying)
+{
+    AppHarness app;
+    app.main->playing = true;
+    app.click(QStringLiteral("Record"));
+    EXPECT_FALSE(app.main->recording);
+    ASSERT_EQ(app.dialogs->count(QStringLiteral("information")), 1);
+    EXPECT_EQ(app.dialogs->shown.back().text, QStringLiteral("Please stop playing first."));
+    app.main->playing = false;
+    app.click(QStringLiteral("Stop")); // idle: nothing
+    app.click(QStringLiteral("Pause"));
+    EXPECT_FALSE(app.main->recording);
+}
+
+TEST_F(Recording, ClosingTheWindowFinishesTheRecording)
+{
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    app.push_seconds(1.0);
+    app.settle();
+    app.main->close();
+    EXPECT_FALSE(app.main->recording);
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:01"));
+    EXPECT_NEAR(decode(app.list->path_of(0)).duration_ms, 1000, 150);
+}
+
+} // namespace
