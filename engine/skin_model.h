@@ -29,6 +29,13 @@ struct SkinFill {
     QGradientStops stops;
 
     bool visible() const { return type != Type::None; }
+    static SkinFill solid(const QColor &c)
+    {
+        SkinFill f;
+        f.type = Type::Solid;
+        f.color = c;
+        return f;
+    }
 };
 
 struct SkinBorder {

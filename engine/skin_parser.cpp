@@ -225,9 +225,9 @@ QJsonObject deep_merge(QJsonObject base, const QJsonObject &over)
     return base;
 }
 
-SkinBox box_of(const QJsonObject &o, const QString &where, double *extent, const char *extent_key)
+SkinBox box_of(const QJsonObject &o, const QString &where, double *extent, const char *extent_key,
+               SkinBox b = SkinBox())
 {
-    SkinBox b;
     if (o.contains(QLatin1String("background")))
         b.background = fill_of(o.value(QLatin1String("background")), where + QStringLiteral(".background"));
     if (o.contains(QLatin1String("radius")))
@@ -235,6 +235,7 @@ SkinBox box_of(const QJsonObject &o, const QString &where, double *extent, const
     if (o.contains(QLatin1String("border"))) {
         const QString bw = where + QStringLiteral(".border");
         const QJsonValue bv = o.value(QLatin1String("border"));
+        b.border = {};
         if (!bv.isNull()) {
             const QJsonObject bo = object_of(bv, bw);
             check_keys(bo, bw, {"width", "color"});
@@ -297,6 +298,12 @@ SkinStyle style_of(const QJsonObject &o, const QString &where)
     check_keys(o, where, {"background", "border", "radius", "highlight", "color", "icon_color", "font", "align",
                           "valign", "padding", "icon_size", "icon_gap", "opacity", "track", "fill", "thumb"});
     SkinStyle s;
+    // Sliders are usable without any look: grey track, blue played part, round light thumb.
+    s.track.background = SkinFill::solid(QColor(0x4a, 0x50, 0x5a));
+    s.track.radius = 2;
+    s.fill = SkinFill::solid(QColor(0x3d, 0x8f, 0xd9));
+    s.thumb.background = SkinFill::solid(QColor(0xe6, 0xe9, 0xed));
+    s.thumb.radius = 1000;
     s.box = box_of(o, where, nullptr, "");
     if (o.contains(QLatin1String("highlight")))
         s.highlight = color_of(o.value(QLatin1String("highlight")), where + QStringLiteral(".highlight"));
@@ -344,7 +351,7 @@ SkinStyle style_of(const QJsonObject &o, const QString &where)
         const QString tw = where + QStringLiteral(".track");
         const QJsonObject t = object_of(o.value(QLatin1String("track")), tw);
         check_keys(t, tw, {"background", "border", "radius", "height"});
-        s.track = box_of(t, tw, &s.track_height, "height");
+        s.track = box_of(t, tw, &s.track_height, "height", s.track);
     }
     if (o.contains(QLatin1String("fill")))
         s.fill = fill_of(o.value(QLatin1String("fill")), where + QStringLiteral(".fill"));
@@ -352,7 +359,7 @@ SkinStyle style_of(const QJsonObject &o, const QString &where)
         const QString tw = where + QStringLiteral(".thumb");
         const QJsonObject t = object_of(o.value(QLatin1String("thumb")), tw);
         check_keys(t, tw, {"background", "border", "radius", "size"});
-        s.thumb = box_of(t, tw, &s.thumb_size, "size");
+        s.thumb = box_of(t, tw, &s.thumb_size, "size", s.thumb);
     }
     return s;
 }

@@ -358,3 +358,24 @@ TEST(SkinBitmaps, TheTwoTimesVariantIsDrawnOnHighDensityTargets)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SkinDefaults, ASliderWithoutALookIsStillVisible)
+{
+    const QByteArray json = R"({"forms": {"F": {"size": [100, 20], "background": "#000000", "elements": [
+        {"name": "S", "kind": "slider", "rect": [0, 0, 100, 20], "position": 500}]}}})";
+    QTemporaryDir dir;
+    TSkin skin;
+    skin.LoadSkin(write_file(dir, QStringLiteral("s.json"), json));
+    QWidget window;
+    skin.AttachWindow(&window);
+    skin.ApplySkinForm(&window, QStringLiteral("F"));
+    const QImage img = grab_image(window);
+    EXPECT_GT(qGray(img.pixel(50, 10)), 150);         // thumb in the middle
+    EXPECT_NE(img.pixelColor(20, 10), QColor(Qt::black)); // played part
+    EXPECT_NE(img.pixelColor(85, 10), QColor(Qt::black)); // track
+    EXPECT_NE(img.pixelColor(20, 10), img.pixelColor(85, 10));
+}
+
+} // namespace
