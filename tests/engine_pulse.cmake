@@ -8,5 +8,6 @@ velquor_add_test(engine_pulse_tests
     engine_pulse/pulse_capture_test.cpp
     engine_pulse/pulse_playback_test.cpp
     engine_pulse/signal_checks.cpp
-  LIBS engine_pulse)
+  LIBS engine_pulse
+  LABELS pulse)
 target_include_directories(engine_pulse_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/engine_pulse)
