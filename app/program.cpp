@@ -1,0 +1,26 @@
+#include "program.h"
+
+#include "ID3.h"
+#include "dir.h"
+#include "main.h"
+#include "option.h"
+#include "recordlist.h"
+#include "velquor_application.h"
+
+#include <QTimer>
+
+int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &on_shown)
+{
+    VelquorApplication app(argc, argv);
+    Tfm_main fm_main;
+    app.set_main_window(&fm_main);
+    Tfm_option fm_option(&fm_main);
+    Tfm_id3 fm_id3(&fm_main);
+    Tfm_dir fm_dir(&fm_main);
+    Tfm_list fm_list(&fm_main);
+    fm_main.set_windows(&fm_option, &fm_id3, &fm_dir, &fm_list);
+    fm_main.show();
+    if (on_shown)
+        QTimer::singleShot(0, &fm_main, [&] { on_shown(fm_main); });
+    return app.exec();
+}
