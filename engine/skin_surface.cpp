@@ -192,8 +192,19 @@ void SkinSurface::paintEvent(QPaintEvent *)
 void SkinSurface::mousePressEvent(QMouseEvent *event)
 {
     const int code = button_code(event->button());
-    if (m_pressed != -1 || code == 0)
+    if (code == 0)
         return;
+    if (m_pressed != -1) {
+        // The release of the earlier press never came (a modal dialog opened from
+        // a handler took it): forget that press rather than ignore the mouse for good.
+        const bool stale = event->button() == m_pressed_button || !(event->buttons() & m_pressed_button);
+        if (!stale)
+            return;
+        update_element(m_pressed);
+        m_pressed = -1;
+        m_pressed_button = Qt::NoButton;
+        m_dragging = false;
+    }
     const QPoint pos = event->position().toPoint();
     const int index = element_at(pos);
     if (index < 0 || !m_objects[size_t(index)]->Enabled())

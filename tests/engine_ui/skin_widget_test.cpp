@@ -183,6 +183,22 @@ TEST_F(SkinWindow, DisabledElementsDrawDisabledAndRaiseNothing)
     EXPECT_EQ(bar->GetPosition(), 0);
 }
 
+TEST_F(SkinWindow, APressWhoseReleaseWasLostDoesNotBlockTheMouse)
+{
+    QSignalSpy down(&skin, &TSkin::OnMouseDown);
+    QSignalSpy click(&skin, &TSkin::OnClick);
+    QTest::mousePress(surface(), Qt::LeftButton, {}, QPoint(20, 25));
+    // The release went elsewhere (say, to a dialog a handler opened); a new press must still work.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(25, 25), surface()->mapToGlobal(QPointF(25, 25)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(surface(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(25, 25), surface()->mapToGlobal(QPointF(25, 25)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(surface(), &release);
+    EXPECT_EQ(down.count(), 2);
+    EXPECT_EQ(click.count(), 1);
+}
+
 TEST_F(SkinWindow, HoverAndPressedLooks)
 {
     QTest::mouseMove(surface(), QPoint(20, 25));
