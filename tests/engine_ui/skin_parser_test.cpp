@@ -2,7 +2,10 @@
 #include "skin_parser.h"
 #include "skin_test_util.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QHelpEvent>
+#include <QToolTip>
 
 using namespace skin_test;
 
@@ -232,6 +235,35 @@ TEST_P(ShippedSkin, HasTheFormsAndElementsTheWindowsUse)
     ISkinForm *list_form = skin.GetSkinForm(&list_window);
     for (const char *name : {"Add", "Del"})
         EXPECT_EQ(list_form->FindObject(QString::fromLatin1(name))->Kind(), QStringLiteral("button")) << name;
+}
+
+TEST_P(ShippedSkin, EveryCommandHasATooltipNamingIt)
+{
+    QFile file(GetParam() ? QStringLiteral(":/velquor/default_skin.json") : QStringLiteral(VELQUOR_BUILT_SKIN));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto doc = parse_skin(file.readAll(), QStringLiteral("shipped"));
+    TSkin skin;
+    GetParam() ? skin.LoadBuiltinSkin() : skin.LoadSkin(QStringLiteral(VELQUOR_BUILT_SKIN));
+    const std::pair<const char *, QStringList> forms[] = {
+        {"ZI3Ruzerudi", {"Record", "Pause", "Stop", "Play", "Open", "List", "Options", "ID3", "Help", "Play Bar"}},
+        {"List", {"Add", "Del"}}};
+    for (const auto &[form_name, commands] : forms) {
+        QWidget window;
+        skin.AttachWindow(&window);
+        skin.ApplySkinForm(&window, QString::fromLatin1(form_name));
+        for (const SkinElementDef &el : doc->forms.at(QString::fromLatin1(form_name)).elements) {
+            if (!commands.contains(el.name))
+                continue;
+            const QPoint centre = el.rect.center();
+            QWidget *surface = window.childAt(centre);
+            ASSERT_NE(surface, nullptr) << el.name.toStdString();
+            QHelpEvent help(QEvent::ToolTip, centre, surface->mapToGlobal(centre));
+            QCoreApplication::sendEvent(surface, &help);
+            EXPECT_TRUE(QToolTip::text().startsWith(el.name)) << el.name.toStdString() << ": "
+                                                             << QToolTip::text().toStdString();
+            QToolTip::hideText();
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, ShippedSkin, ::testing::Values(true, false),
