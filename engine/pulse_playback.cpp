@@ -11,8 +11,8 @@ constexpr pa_usec_t retry_interval = 10 * PA_USEC_PER_MSEC;
 
 } // namespace
 
-PulsePlaybackBackend::PulsePlaybackBackend(QString server)
-    : m_connection(std::move(server), QStringLiteral("Velquor player"))
+PulsePlaybackBackend::PulsePlaybackBackend(QString server, QString sink)
+    : m_connection(std::move(server), QStringLiteral("Velquor player")), m_sink(std::move(sink))
 {
 }
 
@@ -49,7 +49,9 @@ bool PulsePlaybackBackend::start(uint32_t rate, int channels, PullCallback on_pu
     attr.prebuf = attr.minreq = attr.fragsize = static_cast<uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
-    if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0) {
+    const QByteArray sink = m_sink.toUtf8();
+    if (pa_stream_connect_playback(m_stream, m_sink.isEmpty() ? nullptr : sink.constData(), &attr,
+                                   flags, nullptr, nullptr) < 0) {
         close_stream();
         return false;
     }
@@ -70,7 +72,7 @@ void PulsePlaybackBackend::stop()
 {
     PulseLock lock(m_connection);
     if (m_stream) {
-        m_played = std::max(m_played, m_drained ? m_written : m_played);
+        played_samples_locked();
         close_stream();
     }
 }
@@ -78,6 +80,11 @@ void PulsePlaybackBackend::stop()
 int64_t PulsePlaybackBackend::played_samples()
 {
     PulseLock lock(m_connection);
+    return played_samples_locked();
+}
+
+int64_t PulsePlaybackBackend::played_samples_locked()
+{
     if (!m_stream)
         return m_played;
     if (m_drained) {

@@ -16,8 +16,8 @@ struct pa_operation;
 
 class PulsePlaybackBackend : public PlaybackBackend {
 public:
-    // `server` empty: the default sound server.
-    explicit PulsePlaybackBackend(QString server = {});
+    // `server` empty: the default sound server; `sink` empty: its default sink.
+    explicit PulsePlaybackBackend(QString server = {}, QString sink = {});
     ~PulsePlaybackBackend() override;
 
     bool start(uint32_t rate, int channels, PullCallback on_pull, DrainedCallback on_drained,
@@ -30,11 +30,13 @@ private:
     static void on_write(pa_stream *s, size_t nbytes, void *userdata);
     static void on_drain_done(pa_stream *s, int success, void *userdata);
     void fill();
+    int64_t played_samples_locked();
     void arm_retry();
     void report_error(const QString &message);
     void close_stream();
 
     PulseConnection m_connection;
+    QString m_sink;
     pa_stream *m_stream = nullptr;
     pa_time_event *m_retry = nullptr;
     pa_operation *m_drain = nullptr;

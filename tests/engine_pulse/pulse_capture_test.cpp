@@ -43,9 +43,12 @@ TEST_P(PulseCapture, RecordsAPlayedToneWholeAndInTime)
 {
     ASSERT_TRUE(test_support::require_pulse());
     const Format f = GetParam();
+    PrivateSink sink;
+    ASSERT_TRUE(sink.ok());
     OwnerLikeRecording r(f.rate, f.channels);
+    ASSERT_TRUE(r.select_device(sink.device_name()));
     ASSERT_TRUE(r.start());
-    const qint64 player = test_support::play_sine(tone_hz, 1.0, 44100, 2, tone_amplitude);
+    const qint64 player = sink.play_tone(tone_hz, 1.0, tone_amplitude);
     const int wanted = r.rec.MillisecondsToSamples(2500);
     EXPECT_TRUE(test_support::wait_until([&] { return r.rec.RecordedSamples() >= wanted; }, 12000));
     test_support::kill_player(player);
@@ -86,12 +89,15 @@ INSTANTIATE_TEST_SUITE_P(Formats, PulseCapture,
 TEST(PulseCaptureRun, BusyUserInterfaceLosesNothing)
 {
     ASSERT_TRUE(test_support::require_pulse());
+    PrivateSink sink;
+    ASSERT_TRUE(sink.ok());
     OwnerLikeRecording r(44100, 2);
     r.sleep_ms_in_first_event = 1000;
+    ASSERT_TRUE(r.select_device(sink.device_name()));
     ASSERT_TRUE(r.start());
     // Let the first block event start its sleep, then sound the tone into it.
     ASSERT_TRUE(test_support::wait_until([&] { return r.block_events > 0; }, 5000));
-    const qint64 player = test_support::play_sine(tone_hz, 1.5, 44100, 2, tone_amplitude);
+    const qint64 player = sink.play_tone(tone_hz, 1.5, tone_amplitude);
     const int wanted = r.rec.MillisecondsToSamples(3000);
     EXPECT_TRUE(test_support::wait_until([&] { return r.rec.RecordedSamples() >= wanted; }, 12000));
     test_support::kill_player(player);
@@ -107,9 +113,12 @@ TEST(PulseCaptureRun, BusyUserInterfaceLosesNothing)
 TEST(PulseCaptureRun, StopWhileSoundingKeepsTheTail)
 {
     ASSERT_TRUE(test_support::require_pulse());
+    PrivateSink sink;
+    ASSERT_TRUE(sink.ok());
     OwnerLikeRecording r(48000, 2);
+    ASSERT_TRUE(r.select_device(sink.device_name()));
     ASSERT_TRUE(r.start());
-    const qint64 player = test_support::play_sine(tone_hz, 5.0, 44100, 2, tone_amplitude);
+    const qint64 player = sink.play_tone(tone_hz, 5.0, tone_amplitude);
     const int wanted = r.rec.MillisecondsToSamples(1500);
     EXPECT_TRUE(test_support::wait_until(
         [&] { return r.rec.RecordedSamples() >= wanted && !r.stream.empty(); }, 12000));
@@ -134,7 +143,10 @@ TEST(PulseCaptureRun, StopWhileSoundingKeepsTheTail)
 TEST(PulseCaptureRun, PauseAndResumeContinueTheSameStream)
 {
     ASSERT_TRUE(test_support::require_pulse());
+    PrivateSink sink;
+    ASSERT_TRUE(sink.ok());
     OwnerLikeRecording r(44100, 2);
+    ASSERT_TRUE(r.select_device(sink.device_name()));
     int timer_events = 0;
     QObject::connect(&r.rec, &TAudioRecord2::OnTimer, [&](QObject *, int current, int, int) {
         ++timer_events;
@@ -157,27 +169,30 @@ TEST(PulseCaptureRun, PauseAndResumeContinueTheSameStream)
     EXPECT_GT(timer_events, timer_events_paused);
 }
 
-TEST(PulseCaptureRun, RecordsTheSelectedLine)
+TEST(PulseCaptureRun, WithoutASelectionRecordsTheDefaultSource)
 {
     ASSERT_TRUE(test_support::require_pulse());
+    const QString sources = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
+    QString monitor_index;
+    for (const QString &line : sources.split(QLatin1Char('\n')))
+        if (line.section(QLatin1Char('\t'), 1, 1) == test_support::null_monitor_source())
+            monitor_index = line.section(QLatin1Char('\t'), 0, 0);
+    ASSERT_FALSE(monitor_index.isEmpty());
+
     OwnerLikeRecording r(44100, 2);
-    const int16_t last = r.rec.LastDeviceIndex();
-    int16_t index = -1;
-    for (int16_t i = 0; i <= last; ++i) {
-        r.rec.setDeviceIndex(i);
-        if (r.rec.DeviceName() == QStringLiteral("Monitor of Velquor_Null_Output"))
-            index = i;
-    }
-    ASSERT_GE(index, 0);
-    r.rec.setDeviceIndex(index);
-    r.rec.setInputLineIndex(1);
-    r.rec.setInputLineSelected(true);
+    r.rec.LastDeviceIndex(); // browsing devices selects nothing
+    r.rec.setDeviceIndex(0);
     ASSERT_TRUE(r.start());
-    const qint64 player = test_support::play_sine(tone_hz, 0.5, 44100, 2, tone_amplitude);
-    EXPECT_TRUE(test_support::wait_until([&] { return r.rec.RecordedSamples() > 88200 * 2; }, 10000));
-    test_support::kill_player(player);
+    // Our stream is one of the source outputs on the default source.
+    const QString outputs = pactl({QStringLiteral("list"), QStringLiteral("source-outputs")});
+    bool found = false;
+    for (const QString &block : outputs.split(QStringLiteral("Source Output #"))) {
+        if (block.contains(QStringLiteral("\"Velquor recorder\"")) &&
+            block.contains(QStringLiteral("Source: ") + monitor_index + QLatin1Char('\n')))
+            found = true;
+    }
+    EXPECT_TRUE(found) << outputs.toStdString();
     r.stop();
-    EXPECT_TRUE(loud_span(channel(r.stream, 2, 0), loud).found());
 }
 
 TEST(PulseCaptureRun, ServerKilledMidCaptureGivesErrorTwoWithoutHanging)

@@ -69,8 +69,11 @@ TEST_P(PulsePlayback, PlaysTheToneItIsGivenOnceAndWhole)
 {
     ASSERT_TRUE(test_support::require_pulse());
     const Format f = GetParam();
+    PrivateSink sink;
+    ASSERT_TRUE(sink.ok());
     OwnerLikeRecording monitor(44100, 2);
-    TAudioPlayer2 player;
+    ASSERT_TRUE(monitor.select_device(sink.device_name()));
+    TAudioPlayer2 player(nullptr, std::make_unique<PulsePlaybackBackend>(QString(), sink.sink()));
     player.SetWaveFormat(f.rate, f.channels);
     ToneSource source(&player, f.rate, f.channels, 1.0);
     std::vector<int> positions;
@@ -118,8 +121,11 @@ INSTANTIATE_TEST_SUITE_P(Formats, PulsePlayback,
 TEST(PulsePlaybackRun, StopThenPlayWithNothingQueuedContinuesThroughDataEvents)
 {
     ASSERT_TRUE(test_support::require_pulse());
+    PrivateSink sink;
+    ASSERT_TRUE(sink.ok());
     OwnerLikeRecording monitor(44100, 2);
-    TAudioPlayer2 player;
+    ASSERT_TRUE(monitor.select_device(sink.device_name()));
+    TAudioPlayer2 player(nullptr, std::make_unique<PulsePlaybackBackend>(QString(), sink.sink()));
     player.SetWaveFormat(44100, 2);
     ToneSource source(&player, 44100, 2, 2.0);
     ASSERT_TRUE(monitor.start());

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QThread>
+#include <QUuid>
 #include <QElapsedTimer>
 
 #include <cmath>
@@ -90,6 +91,20 @@ OwnerLikeRecording::OwnerLikeRecording(uint32_t rate, int channels,
     });
 }
 
+bool OwnerLikeRecording::select_device(const QString &name)
+{
+    const int16_t last = rec.LastDeviceIndex();
+    for (int16_t i = 0; i <= last; ++i) {
+        rec.setDeviceIndex(i);
+        if (rec.DeviceName() == name && rec.InputLineCount() > 0) {
+            rec.setInputLineIndex(1);
+            rec.setInputLineSelected(true);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool OwnerLikeRecording::start()
 {
     rec.Start();
@@ -101,6 +116,59 @@ void OwnerLikeRecording::stop()
     rec.Stop();
     for (SampleArray a = rec.GetArray(); !a.empty(); a = rec.GetArray())
         stream.insert(stream.end(), a.begin(), a.end());
+}
+
+QString pactl(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("pactl"), args);
+    if (!p.waitForFinished(5000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+PrivateSink::PrivateSink()
+{
+    const QString id = QUuid::createUuid().toString(QUuid::Id128).left(10);
+    m_name = QStringLiteral("velquor_test_") + id;
+    m_description = QStringLiteral("Velquor_Test_") + id;
+    const QString out = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                               QStringLiteral("sink_name=") + m_name, QStringLiteral("rate=44100"),
+                               QStringLiteral("sink_properties=device.description=") + m_description});
+    bool ok = false;
+    const int module = out.trimmed().toInt(&ok);
+    m_module = ok ? module : -1;
+}
+
+PrivateSink::~PrivateSink()
+{
+    if (m_module >= 0)
+        pactl({QStringLiteral("unload-module"), QString::number(m_module)});
+}
+
+qint64 PrivateSink::play_tone(double frequency, double seconds, double amplitude) const
+{
+    const int rate = 44100;
+    const QString path = m_dir.filePath(QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".raw"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return -1;
+    const int64_t frames = static_cast<int64_t>(seconds * rate);
+    QByteArray data(static_cast<qsizetype>(frames * 4), Qt::Uninitialized);
+    auto *out = reinterpret_cast<int16_t *>(data.data());
+    for (int64_t i = 0; i < frames; ++i) {
+        const double v = amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
+        out[2 * i] = out[2 * i + 1] = static_cast<int16_t>(std::lround(v * 32767.0));
+    }
+    f.write(data);
+    f.close();
+    qint64 pid = -1;
+    QProcess::startDetached(QStringLiteral("paplay"),
+                            {QStringLiteral("--raw"), QStringLiteral("--device=") + m_name,
+                             QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+                             QStringLiteral("--channels=2"), path},
+                            QString(), &pid);
+    return pid;
 }
 
 OwnServer::OwnServer() = default;

@@ -40,6 +40,8 @@ int peak(const SampleArray &mono, size_t from, size_t to);
 struct OwnerLikeRecording {
     explicit OwnerLikeRecording(uint32_t rate, int channels,
                                 std::unique_ptr<CaptureBackend> backend = nullptr);
+    // Picks the device of that name (and its first line) through the device API.
+    bool select_device(const QString &name);
     bool start();
     void stop();
     TAudioRecord2 rec;
@@ -48,6 +50,31 @@ struct OwnerLikeRecording {
     int error_seen_at_event = 0;
     int sleep_ms_in_first_event = 0; // a busy user-interface thread
 };
+
+// A null sink of the test's own in the harness's server, so that tests that
+// run side by side (ctest -j) never hear each other.
+class PrivateSink {
+public:
+    PrivateSink();
+    ~PrivateSink();
+    PrivateSink(const PrivateSink &) = delete;
+    PrivateSink &operator=(const PrivateSink &) = delete;
+    bool ok() const { return m_module >= 0; }
+    QString sink() const { return m_name; }
+    QString monitor() const { return m_name + QStringLiteral(".monitor"); }
+    QString device_name() const { return QStringLiteral("Monitor of ") + m_description; }
+    // A sine of 44100 Hz stereo into this sink through paplay; returns its pid.
+    qint64 play_tone(double frequency, double seconds, double amplitude = 0.5) const;
+
+private:
+    QString m_name;
+    QString m_description;
+    int m_module = -1;
+    QTemporaryDir m_dir;
+};
+
+// Runs pactl; its standard output, empty on failure.
+QString pactl(const QStringList &args);
 
 // A pulseaudio of the test's own with a null sink, on its own socket.
 class OwnServer {
