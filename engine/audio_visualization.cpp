@@ -13,7 +13,8 @@ extern "C" {
 #include <cmath>
 #include <numbers>
 
-namespace {
+namespace
+{
 
 constexpr int fft_size = 1024;
 constexpr int bar_count = 20;       // LineCount
@@ -67,12 +68,14 @@ struct TAudioVisualizationEx2::Impl {
         AVTXContext *ctx = nullptr;
         float scale = 1.0f;
         if (av_tx_init(&ctx, &m_tx_fn, AV_TX_FLOAT_RDFT, 0, fft_size, &scale, 0) < 0 || !ctx)
-            throw EngineError(QStringLiteral("The level display cannot start its spectrum transform."));
+            throw EngineError(
+                QStringLiteral("The level display cannot start its spectrum transform."));
         m_tx.reset(ctx);
 
         m_window.resize(fft_size);
         for (int i = 0; i < fft_size; ++i)
-            m_window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / (fft_size - 1)));
+            m_window[i] = static_cast<float>(
+                0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / (fft_size - 1)));
 
         // Log-spaced bands from bin 1 up to Nyquist; each band gets at least one bin.
         const int lo = 1;
@@ -80,7 +83,8 @@ struct TAudioVisualizationEx2::Impl {
         m_edges.resize(bar_count + 1);
         m_edges[0] = lo;
         for (int k = 1; k <= bar_count; ++k) {
-            const int e = static_cast<int>(std::lround(lo * std::pow(double(hi) / lo, double(k) / bar_count)));
+            const int e = static_cast<int>(
+                std::lround(lo * std::pow(double(hi) / lo, double(k) / bar_count)));
             m_edges[k] = std::max(e, m_edges[k - 1] + 1);
         }
         m_edges[bar_count] = hi + 1; // include the Nyquist bin
@@ -125,7 +129,10 @@ struct TAudioVisualizationEx2::Impl {
                 sum += samples[base + c];
             const float mono = static_cast<float>(sum) / (32768.0f * channels);
             // A short array is windowed over its own length, then zero-padded.
-            const int wi = frames == fft_size ? f : static_cast<int>(int64_t(f) * (fft_size - 1) / std::max(1, frames - 1));
+            const int wi =
+                frames == fft_size
+                    ? f
+                    : static_cast<int>(int64_t(f) * (fft_size - 1) / std::max(1, frames - 1));
             in[f] = mono * m_window[wi];
         }
         m_tx_fn(m_tx.get(), m_out.get(), in, sizeof(float));
@@ -199,7 +206,8 @@ int TAudioVisualizationEx2::Channels() const
 
 void TAudioVisualizationEx2::set_clock(std::function<qint64()> now_ms)
 {
-    m_impl->m_clock = now_ms ? std::move(now_ms) : [] { return QDateTime::currentMSecsSinceEpoch(); };
+    m_impl->m_clock =
+        now_ms ? std::move(now_ms) : [] { return QDateTime::currentMSecsSinceEpoch(); };
 }
 
 std::vector<int> TAudioVisualizationEx2::band_edges() const

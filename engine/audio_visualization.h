@@ -13,7 +13,8 @@
 #include <memory>
 #include <vector>
 
-class TAudioVisualizationEx2 : public QWidget {
+class TAudioVisualizationEx2 : public QWidget
+{
     Q_OBJECT
 public:
     explicit TAudioVisualizationEx2(QWidget *parent = nullptr);

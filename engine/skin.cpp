@@ -7,7 +7,8 @@
 #include <QWidget>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const QString builtin_skin_path = QStringLiteral(":/velquor/default_skin.json");
 
@@ -66,7 +67,8 @@ QStringList TSkin::FormNames() const
 void TSkin::AttachWindow(QWidget *window)
 {
     if (!window)
-        throw EngineError(QStringLiteral("The skin cannot be attached to a window that does not exist."));
+        throw EngineError(
+            QStringLiteral("The skin cannot be attached to a window that does not exist."));
     if (!m_impl->find(window))
         m_impl->m_windows.push_back({window, nullptr});
 }
@@ -74,10 +76,12 @@ void TSkin::AttachWindow(QWidget *window)
 void TSkin::ApplySkinForm(QWidget *window, const QString &form_name)
 {
     if (!m_impl->m_document)
-        throw EngineError(QStringLiteral("No skin is loaded, so the form \"%1\" cannot be applied.").arg(form_name));
+        throw EngineError(QStringLiteral("No skin is loaded, so the form \"%1\" cannot be applied.")
+                              .arg(form_name));
     Impl::Attached *attached = window ? m_impl->find(window) : nullptr;
     if (!attached)
-        throw EngineError(QStringLiteral("The skin form \"%1\" cannot be applied to a window that is not attached to the skin.")
+        throw EngineError(QStringLiteral("The skin form \"%1\" cannot be applied to a window that "
+                                         "is not attached to the skin.")
                               .arg(form_name));
     const auto it = m_impl->m_document->forms.find(form_name);
     if (it == m_impl->m_document->forms.end())
@@ -86,7 +90,8 @@ void TSkin::ApplySkinForm(QWidget *window, const QString &form_name)
     const SkinFormDef &form = it->second;
 
     SkinSurface *surface = attached->surface;
-    if (surface && surface->document() == m_impl->m_document.get() && surface->Name() == form_name) {
+    if (surface && surface->document() == m_impl->m_document.get() &&
+        surface->Name() == form_name) {
         window->setFixedSize(form.size);
         surface->keep_lowest();
         return;
@@ -98,13 +103,19 @@ void TSkin::ApplySkinForm(QWidget *window, const QString &form_name)
         surface->deleteLater();
     }
     surface = new SkinSurface(m_impl->m_document, form, window);
-    connect(surface, &SkinSurface::element_click, this, [this](ISkinObject *source) { emit OnClick(this, source); });
+    connect(surface, &SkinSurface::element_click, this,
+            [this](ISkinObject *source) { emit OnClick(this, source); });
     connect(surface, &SkinSurface::element_mouse_down, this,
-            [this](ISkinObject *source, int button, int x, int y) { emit OnMouseDown(this, source, button, x, y); });
+            [this](ISkinObject *source, int button, int x, int y) {
+                emit OnMouseDown(this, source, button, x, y);
+            });
     connect(surface, &SkinSurface::element_mouse_up, this,
-            [this](ISkinObject *source, int button, int x, int y) { emit OnMouseUp(this, source, button, x, y); });
-    connect(surface, &SkinSurface::element_scroll_track, this,
-            [this](ISkinObject *source, int position) { emit OnScrollTrack(this, source, position); });
+            [this](ISkinObject *source, int button, int x, int y) {
+                emit OnMouseUp(this, source, button, x, y);
+            });
+    connect(
+        surface, &SkinSurface::element_scroll_track, this,
+        [this](ISkinObject *source, int position) { emit OnScrollTrack(this, source, position); });
     attached->surface = surface;
     window->setFixedSize(form.size);
     surface->show();

@@ -15,7 +15,8 @@
 
 class QWidget;
 
-class ISkinObject {
+class ISkinObject
+{
 public:
     virtual ~ISkinObject() = default;
     virtual QString Name() const = 0;
@@ -29,7 +30,8 @@ public:
     virtual void Redraw() = 0;
 };
 
-class ISkinForm {
+class ISkinForm
+{
 public:
     virtual ~ISkinForm() = default;
     virtual QString Name() const = 0;
@@ -37,7 +39,8 @@ public:
     virtual ISkinObject *FindObject(const QString &name) const = 0;
 };
 
-class TSkin : public QObject {
+class TSkin : public QObject
+{
     Q_OBJECT
 public:
     explicit TSkin(QObject *parent = nullptr);

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <numbers>
 
-namespace {
+namespace
+{
 
-class PathScanner {
+class PathScanner
+{
 public:
     explicit PathScanner(const QString &data) : m_data(data) {}
 
@@ -131,7 +133,8 @@ void arc_to(QPainterPath &path, QPointF from, double rx, double ry, double rotat
     const double cx = cos_phi * cx1 - sin_phi * cy1 + (from.x() + to.x()) / 2.0;
     const double cy = sin_phi * cx1 + cos_phi * cy1 + (from.y() + to.y()) / 2.0;
     const double theta1 = vector_angle(1, 0, (x1 - cx1) / rx, (y1 - cy1) / ry);
-    double dtheta = vector_angle((x1 - cx1) / rx, (y1 - cy1) / ry, (-x1 - cx1) / rx, (-y1 - cy1) / ry);
+    double dtheta =
+        vector_angle((x1 - cx1) / rx, (y1 - cy1) / ry, (-x1 - cx1) / rx, (-y1 - cy1) / ry);
     if (!sweep && dtheta > 0)
         dtheta -= 2 * std::numbers::pi;
     else if (sweep && dtheta < 0)
@@ -151,7 +154,8 @@ void arc_to(QPainterPath &path, QPointF from, double rx, double ry, double rotat
     for (int i = 1; i < placed.elementCount(); ++i) {
         const QPainterPath::Element e = placed.elementAt(i);
         if (e.type == QPainterPath::CurveToElement && i + 2 < placed.elementCount()) {
-            path.cubicTo(QPointF(e), QPointF(placed.elementAt(i + 1)), QPointF(placed.elementAt(i + 2)));
+            path.cubicTo(QPointF(e), QPointF(placed.elementAt(i + 1)),
+                         QPointF(placed.elementAt(i + 2)));
             i += 2;
         } else {
             path.lineTo(QPointF(e));
@@ -264,8 +268,8 @@ std::optional<QPainterPath> parse_svg_path(const QString &data, QString *error)
             cur = end;
         } else if (up == u'A') {
             bool large = false, sweep = false;
-            if (!scan.number(v[0]) || !scan.number(v[1]) || !scan.number(v[2]) || !scan.flag(large)
-                || !scan.flag(sweep) || !scan.number(v[3]) || !scan.number(v[4]))
+            if (!scan.number(v[0]) || !scan.number(v[1]) || !scan.number(v[2]) ||
+                !scan.flag(large) || !scan.flag(sweep) || !scan.number(v[3]) || !scan.number(v[4]))
                 return fail(QStringLiteral("arc needs rx ry rotation large-arc sweep x y"));
             const QPointF end = base + QPointF(v[3], v[4]);
             arc_to(path, cur, v[0], v[1], v[2], large, sweep, end);
@@ -278,11 +282,13 @@ std::optional<QPainterPath> parse_svg_path(const QString &data, QString *error)
     return path;
 }
 
-void draw_glyph(QPainter &painter, const SkinGlyph &glyph, const QRectF &target, const QColor &color)
+void draw_glyph(QPainter &painter, const SkinGlyph &glyph, const QRectF &target,
+                const QColor &color)
 {
     if (glyph.viewbox.width() <= 0 || glyph.viewbox.height() <= 0)
         return;
-    const double scale = std::min(target.width() / glyph.viewbox.width(), target.height() / glyph.viewbox.height());
+    const double scale =
+        std::min(target.width() / glyph.viewbox.width(), target.height() / glyph.viewbox.height());
     const QPointF offset(target.center().x() - glyph.viewbox.center().x() * scale,
                          target.center().y() - glyph.viewbox.center().y() * scale);
     painter.save();

@@ -18,4 +18,5 @@ std::optional<QPainterPath> parse_svg_path(const QString &data, QString *error);
 
 // Draws the glyph into target (keeping its aspect ratio, centred), filling or
 // stroking each shape with its own colour or with color.
-void draw_glyph(QPainter &painter, const SkinGlyph &glyph, const QRectF &target, const QColor &color);
+void draw_glyph(QPainter &painter, const SkinGlyph &glyph, const QRectF &target,
+                const QColor &color);

@@ -9,7 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 QBrush brush_of(const SkinFill &fill, const QRectF &r)
 {
@@ -17,13 +18,15 @@ QBrush brush_of(const SkinFill &fill, const QRectF &r)
     case SkinFill::Type::Solid:
         return QBrush(fill.color);
     case SkinFill::Type::Linear: {
-        QLinearGradient g(r.left() + fill.from.x() * r.width(), r.top() + fill.from.y() * r.height(),
-                          r.left() + fill.to.x() * r.width(), r.top() + fill.to.y() * r.height());
+        QLinearGradient g(r.left() + fill.from.x() * r.width(),
+                          r.top() + fill.from.y() * r.height(), r.left() + fill.to.x() * r.width(),
+                          r.top() + fill.to.y() * r.height());
         g.setStops(fill.stops);
         return QBrush(g);
     }
     case SkinFill::Type::Radial: {
-        QRadialGradient g(r.left() + fill.center.x() * r.width(), r.top() + fill.center.y() * r.height(),
+        QRadialGradient g(r.left() + fill.center.x() * r.width(),
+                          r.top() + fill.center.y() * r.height(),
                           fill.radius * std::max(r.width(), r.height()));
         g.setStops(fill.stops);
         return QBrush(g);
@@ -78,15 +81,16 @@ void draw_bitmap(QPainter &p, const SkinBitmap &b, const QRectF &target, double 
         return;
     QSizeF size = img.size();
     size.scale(target.size(), Qt::KeepAspectRatio);
-    const QRectF dest(target.center().x() - size.width() / 2, target.center().y() - size.height() / 2,
-                      size.width(), size.height());
+    const QRectF dest(target.center().x() - size.width() / 2,
+                      target.center().y() - size.height() / 2, size.width(), size.height());
     p.save();
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     p.drawImage(dest, img);
     p.restore();
 }
 
-void draw_icon(QPainter &p, const SkinElementDef &el, const SkinStyle &s, const QRectF &target, double dpr)
+void draw_icon(QPainter &p, const SkinElementDef &el, const SkinStyle &s, const QRectF &target,
+               double dpr)
 {
     if (el.glyph)
         draw_glyph(p, *el.glyph, target, s.icon_color);
@@ -99,7 +103,8 @@ bool has_icon(const SkinElementDef &el)
     return el.glyph || !el.bitmap.empty();
 }
 
-void paint_content(QPainter &p, const SkinElementDef &el, const SkinStyle &s, const QString &text, double dpr)
+void paint_content(QPainter &p, const SkinElementDef &el, const SkinStyle &s, const QString &text,
+                   double dpr)
 {
     const QRectF content = QRectF(el.rect).marginsRemoved(s.padding);
     if (content.width() <= 0 || content.height() <= 0)
@@ -111,7 +116,8 @@ void paint_content(QPainter &p, const SkinElementDef &el, const SkinStyle &s, co
     const QFontMetricsF fm(s.font);
     const double icon = has_icon(el) ? s.icon_size : 0.0;
     const double gap = icon > 0 && !text.isEmpty() ? s.icon_gap : 0.0;
-    const QString shown = fm.elidedText(text, Qt::ElideRight, std::max(0.0, content.width() - icon - gap));
+    const QString shown =
+        fm.elidedText(text, Qt::ElideRight, std::max(0.0, content.width() - icon - gap));
     const double text_w = shown.isEmpty() ? 0.0 : fm.horizontalAdvance(shown);
     const double total = icon + gap + text_w;
     double x = content.left();
@@ -132,7 +138,8 @@ void paint_content(QPainter &p, const SkinElementDef &el, const SkinStyle &s, co
         p.setFont(s.font);
         p.setPen(s.color);
         const QRectF tr(x + icon + gap, content.top(), text_w + 1.0, content.height());
-        p.drawText(tr, int(Qt::AlignLeft | (s.align & Qt::AlignVertical_Mask)) | Qt::TextSingleLine, shown);
+        p.drawText(tr, int(Qt::AlignLeft | (s.align & Qt::AlignVertical_Mask)) | Qt::TextSingleLine,
+                   shown);
     }
 }
 
@@ -179,7 +186,8 @@ int SliderGeometry::position_at(double x) const
 {
     if (x_max <= x_min)
         return 0;
-    return clamp_slider_position(static_cast<int>(std::lround((x - x_min) * 1000.0 / (x_max - x_min))));
+    return clamp_slider_position(
+        static_cast<int>(std::lround((x - x_min) * 1000.0 / (x_max - x_min))));
 }
 
 SliderGeometry slider_geometry(const SkinElementDef &element, const SkinStyle &style)
@@ -211,8 +219,8 @@ void paint_form_background(QPainter &painter, const SkinFormDef &form, double dp
     }
 }
 
-void paint_element(QPainter &painter, const SkinElementDef &element, SkinState state, const QString &text,
-                   int position, double dpr)
+void paint_element(QPainter &painter, const SkinElementDef &element, SkinState state,
+                   const QString &text, int position, double dpr)
 {
     const SkinStyle &s = element.style(state);
     painter.save();

@@ -24,5 +24,5 @@ SliderGeometry slider_geometry(const SkinElementDef &element, const SkinStyle &s
 int clamp_slider_position(int position);
 
 void paint_form_background(QPainter &painter, const SkinFormDef &form, double dpr);
-void paint_element(QPainter &painter, const SkinElementDef &element, SkinState state, const QString &text,
-                   int position, double dpr);
+void paint_element(QPainter &painter, const SkinElementDef &element, SkinState state,
+                   const QString &text, int position, double dpr);

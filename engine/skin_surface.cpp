@@ -10,30 +10,51 @@
 #include <QPointer>
 #include <QToolTip>
 
-namespace {
+namespace
+{
 
 int button_code(Qt::MouseButton b)
 {
     switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 3;
-    default: return 0;
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 3;
+    default:
+        return 0;
     }
 }
 
 } // namespace
 
 SkinObject::SkinObject(const SkinElementDef &def, SkinSurface *surface)
-    : m_def(def), m_surface(surface), m_text(def.text), m_position(def.position), m_enabled(def.enabled)
+    : m_def(def), m_surface(surface), m_text(def.text), m_position(def.position),
+      m_enabled(def.enabled)
 {
 }
 
-QString SkinObject::Name() const { return m_def.name; }
-QString SkinObject::Kind() const { return m_def.kind; }
-QString SkinObject::Text() const { return m_text; }
-int SkinObject::GetPosition() const { return m_position; }
-bool SkinObject::Enabled() const { return m_enabled; }
+QString SkinObject::Name() const
+{
+    return m_def.name;
+}
+QString SkinObject::Kind() const
+{
+    return m_def.kind;
+}
+QString SkinObject::Text() const
+{
+    return m_text;
+}
+int SkinObject::GetPosition() const
+{
+    return m_position;
+}
+bool SkinObject::Enabled() const
+{
+    return m_enabled;
+}
 
 void SkinObject::SetText(const QString &text)
 {
@@ -66,7 +87,8 @@ void SkinObject::Redraw()
     m_surface->element_changed(this);
 }
 
-SkinSurface::SkinSurface(std::shared_ptr<const SkinDocument> document, const SkinFormDef &form, QWidget *window)
+SkinSurface::SkinSurface(std::shared_ptr<const SkinDocument> document, const SkinFormDef &form,
+                         QWidget *window)
     : QWidget(window), m_document(std::move(document)), m_form(form)
 {
     setObjectName(QStringLiteral("velquor_skin_surface"));
@@ -166,9 +188,9 @@ void SkinSurface::set_hover(int index)
     m_hover = index;
     update_element(old);
     update_element(index);
-    const bool interactive = index >= 0 && m_objects[size_t(index)]->Enabled()
-                             && (m_objects[size_t(index)]->definition().clickable
-                                 || m_objects[size_t(index)]->Kind() == QLatin1String("slider"));
+    const bool interactive = index >= 0 && m_objects[size_t(index)]->Enabled() &&
+                             (m_objects[size_t(index)]->definition().clickable ||
+                              m_objects[size_t(index)]->Kind() == QLatin1String("slider"));
     if (interactive)
         setCursor(Qt::PointingHandCursor);
     else
@@ -185,7 +207,8 @@ void SkinSurface::paintEvent(QPaintEvent *)
     for (size_t i = 0; i < m_objects.size(); ++i) {
         const SkinObject &o = *m_objects[i];
         const bool dragged = m_dragging && int(i) == m_pressed;
-        paint_element(p, o.definition(), state_of(int(i)), o.Text(), dragged ? m_drag_position : o.GetPosition(), dpr);
+        paint_element(p, o.definition(), state_of(int(i)), o.Text(),
+                      dragged ? m_drag_position : o.GetPosition(), dpr);
     }
 }
 
@@ -197,7 +220,8 @@ void SkinSurface::mousePressEvent(QMouseEvent *event)
     if (m_pressed != -1) {
         // The release of the earlier press never came (a modal dialog opened from
         // a handler took it): forget that press rather than ignore the mouse for good.
-        const bool stale = event->button() == m_pressed_button || !(event->buttons() & m_pressed_button);
+        const bool stale =
+            event->button() == m_pressed_button || !(event->buttons() & m_pressed_button);
         if (!stale)
             return;
         update_element(m_pressed);
@@ -221,7 +245,8 @@ void SkinSurface::mousePressEvent(QMouseEvent *event)
     if (!alive || m_pressed != index)
         return;
     if (object->Kind() == QLatin1String("slider") && event->button() == Qt::LeftButton) {
-        const SliderGeometry g = slider_geometry(object->definition(), object->definition().style(SkinState::Pressed));
+        const SliderGeometry g =
+            slider_geometry(object->definition(), object->definition().style(SkinState::Pressed));
         const int current = clamp_slider_position(object->GetPosition());
         m_dragging = true;
         if (g.thumb_rect(current).contains(event->position())) {
@@ -245,7 +270,8 @@ void SkinSurface::mouseMoveEvent(QMouseEvent *event)
         return;
     SkinObject *object = m_objects[size_t(m_pressed)].get();
     if (m_dragging) {
-        const SliderGeometry g = slider_geometry(object->definition(), object->definition().style(SkinState::Pressed));
+        const SliderGeometry g =
+            slider_geometry(object->definition(), object->definition().style(SkinState::Pressed));
         const int position = g.position_at(event->position().x() - m_grab_offset);
         if (position != m_drag_position) {
             m_drag_position = position;
@@ -283,8 +309,8 @@ void SkinSurface::mouseReleaseEvent(QMouseEvent *event)
     emit element_mouse_up(object, button_code(event->button()), pos.x(), pos.y());
     if (!alive)
         return;
-    if (event->button() == Qt::LeftButton && object->definition().clickable && object->Enabled()
-        && object->definition().rect.contains(pos))
+    if (event->button() == Qt::LeftButton && object->definition().clickable && object->Enabled() &&
+        object->definition().rect.contains(pos))
         emit element_click(object);
 }
 

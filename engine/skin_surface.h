@@ -13,7 +13,8 @@
 
 class SkinSurface;
 
-class SkinObject : public ISkinObject {
+class SkinObject : public ISkinObject
+{
 public:
     SkinObject(const SkinElementDef &def, SkinSurface *surface);
 
@@ -38,10 +39,12 @@ private:
     bool m_enabled;
 };
 
-class SkinSurface : public QWidget, public ISkinForm {
+class SkinSurface : public QWidget, public ISkinForm
+{
     Q_OBJECT
 public:
-    SkinSurface(std::shared_ptr<const SkinDocument> document, const SkinFormDef &form, QWidget *window);
+    SkinSurface(std::shared_ptr<const SkinDocument> document, const SkinFormDef &form,
+                QWidget *window);
     ~SkinSurface() override;
 
     QString Name() const override;

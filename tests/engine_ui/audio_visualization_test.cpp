@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 #include <numbers>
 
-namespace {
+namespace
+{
 
 constexpr int rate = 44100;
 
@@ -13,7 +14,8 @@ SampleArray sine(double freq, int frames, double amplitude = 0.8, int channels =
 {
     SampleArray s(size_t(frames) * channels);
     for (int i = 0; i < frames; ++i) {
-        const auto v = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * std::numbers::pi * freq * i / rate)));
+        const auto v = static_cast<int16_t>(
+            std::lround(amplitude * 32767 * std::sin(2 * std::numbers::pi * freq * i / rate)));
         for (int c = 0; c < channels; ++c)
             s[size_t(i) * channels + c] = v;
     }
@@ -49,7 +51,9 @@ int loudest_bar(const std::vector<double> &bars)
 }
 
 // A sine in the middle of each bar's band lights that bar the most.
-class SineBar : public ::testing::TestWithParam<int> {};
+class SineBar : public ::testing::TestWithParam<int>
+{
+};
 
 TEST_P(SineBar, EnergyLandsInTheBarOfItsFrequency)
 {
@@ -129,11 +133,11 @@ TEST(LevelDisplay, BarsAreSpotsOfTwoWithOnePixelGaps)
     const int x1 = (bar + 1) * 108 / 20 - 1; // one pixel between bars
     ASSERT_TRUE(is_bar_green(img.pixelColor(x0, 59)));
     ASSERT_TRUE(is_bar_green(img.pixelColor(x1 - 1, 59)));
-    EXPECT_FALSE(is_bar_green(img.pixelColor(x1, 59)));     // the gap between bars
-    EXPECT_TRUE(is_bar_green(img.pixelColor(x0, 58)));      // spot: rows 59 and 58
-    EXPECT_FALSE(is_bar_green(img.pixelColor(x0, 57)));     // then one dark row
-    EXPECT_TRUE(is_bar_green(img.pixelColor(x0, 56)));      // next spot
-    EXPECT_TRUE(is_bar_green(img.pixelColor(x0, 2)));       // full scale reaches the top spot
+    EXPECT_FALSE(is_bar_green(img.pixelColor(x1, 59))); // the gap between bars
+    EXPECT_TRUE(is_bar_green(img.pixelColor(x0, 58)));  // spot: rows 59 and 58
+    EXPECT_FALSE(is_bar_green(img.pixelColor(x0, 57))); // then one dark row
+    EXPECT_TRUE(is_bar_green(img.pixelColor(x0, 56)));  // next spot
+    EXPECT_TRUE(is_bar_green(img.pixelColor(x0, 2)));   // full scale reaches the top spot
     EXPECT_FALSE(is_bar_green(img.pixelColor(x0, 0)));
     // The lowest bar, far below 1 kHz, stays dark at the top.
     EXPECT_FALSE(is_bar_green(img.pixelColor(1, 2)));

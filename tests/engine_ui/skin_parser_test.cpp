@@ -9,7 +9,8 @@
 
 using namespace skin_test;
 
-namespace {
+namespace
+{
 
 struct BadSkin {
     const char *label;
@@ -27,7 +28,9 @@ QByteArray one_element(const QByteArray &element)
     return R"({"forms": {"F": {"size": [100, 50], "elements": [)" + element + "]}}}";
 }
 
-class MalformedSkin : public ::testing::TestWithParam<BadSkin> {};
+class MalformedSkin : public ::testing::TestWithParam<BadSkin>
+{
+};
 
 TEST_P(MalformedSkin, IsRejectedWithFileAndProblemNamed)
 {
@@ -57,51 +60,76 @@ INSTANTIATE_TEST_SUITE_P(
         BadSkin{"no forms", R"({"glyphs": {}})", "missing \"forms\""},
         BadSkin{"no form at all", R"({"forms": {}})", "no form is defined"},
         BadSkin{"form without size", R"({"forms": {"F": {"elements": []}}})", "missing \"size\""},
-        BadSkin{"size of strings", R"({"forms": {"F": {"size": ["a", "b"], "elements": []}}})", "must be a number"},
+        BadSkin{"size of strings", R"({"forms": {"F": {"size": ["a", "b"], "elements": []}}})",
+                "must be a number"},
         BadSkin{"no elements", R"({"forms": {"F": {"size": [10, 10]}}})", "missing \"elements\""},
-        BadSkin{"element without name", one_element(R"({"kind": "button", "rect": [0, 0, 5, 5]})"), "missing \"name\""},
-        BadSkin{"unknown kind", one_element(R"({"name": "A", "kind": "knob", "rect": [0, 0, 5, 5]})"), "unknown kind"},
-        BadSkin{"rect outside", one_element(R"({"name": "A", "kind": "button", "rect": [90, 0, 20, 5]})"),
+        BadSkin{"element without name", one_element(R"({"kind": "button", "rect": [0, 0, 5, 5]})"),
+                "missing \"name\""},
+        BadSkin{"unknown kind",
+                one_element(R"({"name": "A", "kind": "knob", "rect": [0, 0, 5, 5]})"),
+                "unknown kind"},
+        BadSkin{"rect outside",
+                one_element(R"({"name": "A", "kind": "button", "rect": [90, 0, 20, 5]})"),
                 "outside the form"},
-        BadSkin{"negative rect", one_element(R"({"name": "A", "kind": "button", "rect": [-1, 0, 5, 5]})"),
+        BadSkin{"negative rect",
+                one_element(R"({"name": "A", "kind": "button", "rect": [-1, 0, 5, 5]})"),
                 "outside the form"},
-        BadSkin{"empty rect", one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 0, 5]})"), "positive"},
-        BadSkin{"rect of three", one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 5]})"), "4 numbers"},
-        BadSkin{"name as number", one_element(R"({"name": 5, "kind": "button", "rect": [0, 0, 5, 5]})"),
+        BadSkin{"empty rect",
+                one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 0, 5]})"),
+                "positive"},
+        BadSkin{"rect of three",
+                one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 5]})"), "4 numbers"},
+        BadSkin{"name as number",
+                one_element(R"({"name": 5, "kind": "button", "rect": [0, 0, 5, 5]})"),
                 "must be a string"},
         BadSkin{"duplicate names",
                 one_element(R"({"name": "A", "kind": "text", "rect": [0, 0, 5, 5]},
                                {"name": "A", "kind": "button", "rect": [5, 5, 5, 5]})"),
                 "two elements are named \"A\""},
-        BadSkin{"bad colour",
-                one_element(R"({"name": "A", "kind": "text", "rect": [0, 0, 5, 5], "look": {"normal": {"color": "#12"}}})"),
-                "not a colour"},
-        BadSkin{"unknown style key",
-                one_element(R"({"name": "A", "kind": "text", "rect": [0, 0, 5, 5], "look": {"hover": {"colour": "red"}}})"),
-                "unknown key \"colour\""},
-        BadSkin{"bad base64",
-                one_element(R"({"name": "A", "kind": "image", "rect": [0, 0, 5, 5], "icon": {"png": "@@@@"}})"),
-                "not valid base64"},
-        BadSkin{"not a png",
-                one_element(R"({"name": "A", "kind": "image", "rect": [0, 0, 5, 5], "icon": {"png": "aGVsbG8="}})"),
-                "not a PNG image"},
+        BadSkin{
+            "bad colour",
+            one_element(
+                R"({"name": "A", "kind": "text", "rect": [0, 0, 5, 5], "look": {"normal": {"color": "#12"}}})"),
+            "not a colour"},
+        BadSkin{
+            "unknown style key",
+            one_element(
+                R"({"name": "A", "kind": "text", "rect": [0, 0, 5, 5], "look": {"hover": {"colour": "red"}}})"),
+            "unknown key \"colour\""},
+        BadSkin{
+            "bad base64",
+            one_element(
+                R"({"name": "A", "kind": "image", "rect": [0, 0, 5, 5], "icon": {"png": "@@@@"}})"),
+            "not valid base64"},
+        BadSkin{
+            "not a png",
+            one_element(
+                R"({"name": "A", "kind": "image", "rect": [0, 0, 5, 5], "icon": {"png": "aGVsbG8="}})"),
+            "not a PNG image"},
         BadSkin{"bad 2x png",
-                one_element(R"({"name": "A", "kind": "image", "rect": [0, 0, 5, 5], "icon": {"png": ")" + tiny_png
-                            + R"(", "png_2x": "aGVsbG8="}})"),
+                one_element(
+                    R"({"name": "A", "kind": "image", "rect": [0, 0, 5, 5], "icon": {"png": ")" +
+                    tiny_png + R"(", "png_2x": "aGVsbG8="}})"),
                 "png_2x"},
-        BadSkin{"unknown glyph", one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 5, 5], "icon": "nope"})"),
-                "no glyph named \"nope\""},
+        BadSkin{
+            "unknown glyph",
+            one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 5, 5], "icon": "nope"})"),
+            "no glyph named \"nope\""},
         BadSkin{"bad path data",
                 one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 5, 5],
                                "icon": {"shapes": [{"path": "M1 1 L2"}]}})"),
                 "line needs two numbers"},
-        BadSkin{"unknown class", one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 5, 5], "class": "x"})"),
-                "no class named \"x\""},
+        BadSkin{
+            "unknown class",
+            one_element(R"({"name": "A", "kind": "button", "rect": [0, 0, 5, 5], "class": "x"})"),
+            "no class named \"x\""},
         BadSkin{"gradient with one stop",
                 one_element(R"({"name": "A", "kind": "text", "rect": [0, 0, 5, 5],
                                "look": {"normal": {"background": {"linear": [0, 0, 0, 1], "stops": [[0, "red"]]}}}})"),
                 "at least two"},
-        BadSkin{"newer format", R"({"version": 2, "forms": {"F": {"size": [1, 1], "elements": []}}})", "version 1"}));
+        BadSkin{"newer format",
+                R"({"version": 2, "forms": {"F": {"size": [1, 1], "elements": []}}})",
+                "version 1"}));
 
 TEST(SkinFile, MissingAndUnreadableFilesAreNamed)
 {
@@ -144,7 +172,7 @@ TEST(SkinFile, LooksInheritFromClassesAndStates)
     EXPECT_EQ(el.style(SkinState::Hover).box.radius, 7.0);
     EXPECT_EQ(el.style(SkinState::Pressed).color, QColor(10, 11, 12)); // pressed builds on hover
     EXPECT_EQ(el.style(SkinState::Pressed).box.radius, 1.0);
-    EXPECT_EQ(el.style(SkinState::Disabled).color, QColor(1, 2, 3));   // disabled builds on normal
+    EXPECT_EQ(el.style(SkinState::Disabled).color, QColor(1, 2, 3)); // disabled builds on normal
     EXPECT_TRUE(el.clickable);
 }
 
@@ -152,8 +180,9 @@ TEST(SkinFile, EmbeddedPngsLoadWithTheirTwoTimesVariant)
 {
     const QByteArray json = R"({"forms": {"F": {"size": [50, 50], "elements": [
         {"name": "A", "kind": "image", "rect": [0, 0, 10, 10],
-         "icon": {"png": ")" + png_base64(solid_image(10, 10, Qt::red)) + R"(", "png_2x": ")"
-                            + png_base64(solid_image(20, 20, Qt::blue)) + R"("}}]}}})";
+         "icon": {"png": ")" +
+                            png_base64(solid_image(10, 10, Qt::red)) + R"(", "png_2x": ")" +
+                            png_base64(solid_image(20, 20, Qt::blue)) + R"("}}]}}})";
     const auto doc = parse_skin(json, QStringLiteral("t"));
     const SkinBitmap &b = doc->forms.at(QStringLiteral("F")).elements.at(0).bitmap;
     EXPECT_EQ(b.image.size(), QSize(10, 10));
@@ -171,7 +200,8 @@ TEST(SkinGlyph, PathDataCoversEveryCommand)
     EXPECT_EQ(rel->boundingRect(), QRectF(2, 2, 10, 10));
 
     // Two half-circle arcs (flags without separators) make a circle of radius 5.
-    const auto circle = parse_svg_path(QStringLiteral("M5 10a5 5 0 1 0 10 0a5 5 0 1 0-10 0z"), &err);
+    const auto circle =
+        parse_svg_path(QStringLiteral("M5 10a5 5 0 1 0 10 0a5 5 0 1 0-10 0z"), &err);
     ASSERT_TRUE(circle) << err.toStdString();
     const QRectF box = circle->boundingRect();
     EXPECT_NEAR(box.left(), 5, 0.05);
@@ -180,7 +210,8 @@ TEST(SkinGlyph, PathDataCoversEveryCommand)
     EXPECT_NEAR(box.bottom(), 15, 0.05);
     EXPECT_TRUE(circle->contains(QPointF(10, 10)));
 
-    const auto curves = parse_svg_path(QStringLiteral("M0 0C0 10 10 10 10 0S20-10 20 0Q25 5 30 0T40 0"), &err);
+    const auto curves =
+        parse_svg_path(QStringLiteral("M0 0C0 10 10 10 10 0S20-10 20 0Q25 5 30 0T40 0"), &err);
     ASSERT_TRUE(curves) << err.toStdString();
     EXPECT_NEAR(curves->currentPosition().x(), 40, 1e-9);
     // Implicit line-tos after a move.
@@ -191,7 +222,8 @@ TEST(SkinGlyph, PathDataCoversEveryCommand)
 
 TEST(SkinGlyph, MalformedPathDataIsReported)
 {
-    for (const char *bad : {"", "L1 1", "M1", "M1 1 X2 2", "5 5", "M1 1 A1 1 0 2 0 3 3", "M1 1 Z 3"}) {
+    for (const char *bad :
+         {"", "L1 1", "M1", "M1 1 X2 2", "5 5", "M1 1 A1 1 0 2 0 3 3", "M1 1 Z 3"}) {
         QString err;
         EXPECT_FALSE(parse_svg_path(QString::fromLatin1(bad), &err)) << bad;
         EXPECT_FALSE(err.isEmpty()) << bad;
@@ -200,7 +232,9 @@ TEST(SkinGlyph, MalformedPathDataIsReported)
 
 // The compiled-in skin and the skin file the build writes beside the program
 // carry the forms and elements the windows rely on.
-class ShippedSkin : public ::testing::TestWithParam<bool> {};
+class ShippedSkin : public ::testing::TestWithParam<bool>
+{
+};
 
 TEST_P(ShippedSkin, HasTheFormsAndElementsTheWindowsUse)
 {
@@ -221,7 +255,8 @@ TEST_P(ShippedSkin, HasTheFormsAndElementsTheWindowsUse)
     ISkinForm *main_form = skin.GetSkinForm(&main_window);
     ASSERT_NE(main_form, nullptr);
     EXPECT_EQ(main_form->Name(), QStringLiteral("ZI3Ruzerudi"));
-    for (const char *name : {"Record", "Pause", "Stop", "Play", "Open", "List", "Options", "ID3", "Help"}) {
+    for (const char *name :
+         {"Record", "Pause", "Stop", "Play", "Open", "List", "Options", "ID3", "Help"}) {
         ISkinObject *o = main_form->FindObject(QString::fromLatin1(name));
         ASSERT_NE(o, nullptr) << name;
         EXPECT_EQ(o->Kind(), QStringLiteral("button")) << name;
@@ -229,23 +264,28 @@ TEST_P(ShippedSkin, HasTheFormsAndElementsTheWindowsUse)
     ASSERT_NE(main_form->FindObject(QStringLiteral("Play Bar")), nullptr);
     EXPECT_EQ(main_form->FindObject(QStringLiteral("Play Bar"))->Kind(), QStringLiteral("slider"));
     for (const char *name : {"File Name", "Time", "Format"})
-        EXPECT_EQ(main_form->FindObject(QString::fromLatin1(name))->Kind(), QStringLiteral("text")) << name;
+        EXPECT_EQ(main_form->FindObject(QString::fromLatin1(name))->Kind(), QStringLiteral("text"))
+            << name;
     EXPECT_EQ(main_form->FindObject(QStringLiteral("record")), nullptr); // exact case only
 
     ISkinForm *list_form = skin.GetSkinForm(&list_window);
     for (const char *name : {"Add", "Del"})
-        EXPECT_EQ(list_form->FindObject(QString::fromLatin1(name))->Kind(), QStringLiteral("button")) << name;
+        EXPECT_EQ(list_form->FindObject(QString::fromLatin1(name))->Kind(),
+                  QStringLiteral("button"))
+            << name;
 }
 
 TEST_P(ShippedSkin, EveryCommandHasATooltipNamingIt)
 {
-    QFile file(GetParam() ? QStringLiteral(":/velquor/default_skin.json") : QStringLiteral(VELQUOR_BUILT_SKIN));
+    QFile file(GetParam() ? QStringLiteral(":/velquor/default_skin.json")
+                          : QStringLiteral(VELQUOR_BUILT_SKIN));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const auto doc = parse_skin(file.readAll(), QStringLiteral("shipped"));
     TSkin skin;
     GetParam() ? skin.LoadBuiltinSkin() : skin.LoadSkin(QStringLiteral(VELQUOR_BUILT_SKIN));
     const std::pair<const char *, QStringList> forms[] = {
-        {"ZI3Ruzerudi", {"Record", "Pause", "Stop", "Play", "Open", "List", "Options", "ID3", "Help", "Play Bar"}},
+        {"ZI3Ruzerudi",
+         {"Record", "Pause", "Stop", "Play", "Open", "List", "Options", "ID3", "Help", "Play Bar"}},
         {"List", {"Add", "Del"}}};
     for (const auto &[form_name, commands] : forms) {
         QWidget window;
@@ -259,8 +299,8 @@ TEST_P(ShippedSkin, EveryCommandHasATooltipNamingIt)
             ASSERT_NE(surface, nullptr) << el.name.toStdString();
             QHelpEvent help(QEvent::ToolTip, centre, surface->mapToGlobal(centre));
             QCoreApplication::sendEvent(surface, &help);
-            EXPECT_TRUE(QToolTip::text().startsWith(el.name)) << el.name.toStdString() << ": "
-                                                             << QToolTip::text().toStdString();
+            EXPECT_TRUE(QToolTip::text().startsWith(el.name))
+                << el.name.toStdString() << ": " << QToolTip::text().toStdString();
             QToolTip::hideText();
         }
     }

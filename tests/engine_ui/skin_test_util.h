@@ -10,7 +10,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-namespace skin_test {
+namespace skin_test
+{
 
 inline QString write_file(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {

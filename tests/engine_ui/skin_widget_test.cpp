@@ -8,9 +8,11 @@
 
 using namespace skin_test;
 
-namespace {
+namespace
+{
 
-class SkinWindow : public ::testing::Test {
+class SkinWindow : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -94,7 +96,8 @@ TEST(SkinErrors, ApplyingNeedsASkinAnAttachedWindowAndAKnownForm)
     QTemporaryDir dir;
     TSkin skin;
     QWidget window;
-    EXPECT_THROW(skin.ApplySkinForm(&window, QStringLiteral("Main")), EngineError); // nothing loaded
+    EXPECT_THROW(skin.ApplySkinForm(&window, QStringLiteral("Main")),
+                 EngineError); // nothing loaded
     skin.LoadSkin(write_file(dir, QStringLiteral("s.json"), test_skin()));
     EXPECT_THROW(skin.ApplySkinForm(&window, QStringLiteral("Main")), EngineError); // not attached
     EXPECT_THROW(skin.AttachWindow(nullptr), EngineError);
@@ -189,11 +192,13 @@ TEST_F(SkinWindow, APressWhoseReleaseWasLostDoesNotBlockTheMouse)
     QSignalSpy click(&skin, &TSkin::OnClick);
     QTest::mousePress(surface(), Qt::LeftButton, {}, QPoint(20, 25));
     // The release went elsewhere (say, to a dialog a handler opened); a new press must still work.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(25, 25), surface()->mapToGlobal(QPointF(25, 25)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(25, 25),
+                      surface()->mapToGlobal(QPointF(25, 25)), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(surface(), &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(25, 25), surface()->mapToGlobal(QPointF(25, 25)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(25, 25),
+                        surface()->mapToGlobal(QPointF(25, 25)), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QCoreApplication::sendEvent(surface(), &release);
     EXPECT_EQ(down.count(), 2);
     EXPECT_EQ(click.count(), 1);
@@ -355,14 +360,17 @@ TEST(DefaultSkinLook, RecordIsRedAndTwoTimesRendersAtFullDensity)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 TEST(SkinBitmaps, TheTwoTimesVariantIsDrawnOnHighDensityTargets)
 {
-    const QByteArray json = R"({"forms": {"F": {"size": [40, 40], "background": "#000000", "elements": [
+    const QByteArray json =
+        R"({"forms": {"F": {"size": [40, 40], "background": "#000000", "elements": [
         {"name": "Pic", "kind": "image", "rect": [0, 0, 40, 40],
-         "icon": {"png": ")" + png_base64(solid_image(20, 20, Qt::red)) + R"(", "png_2x": ")"
-                            + png_base64(solid_image(40, 40, Qt::blue)) + R"("}}]}}})";
+         "icon": {"png": ")" +
+        png_base64(solid_image(20, 20, Qt::red)) + R"(", "png_2x": ")" +
+        png_base64(solid_image(40, 40, Qt::blue)) + R"("}}]}}})";
     QTemporaryDir dir;
     TSkin skin;
     skin.LoadSkin(write_file(dir, QStringLiteral("s.json"), json));
@@ -375,11 +383,13 @@ TEST(SkinBitmaps, TheTwoTimesVariantIsDrawnOnHighDensityTargets)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 TEST(SkinDefaults, ASliderWithoutALookIsStillVisible)
 {
-    const QByteArray json = R"({"forms": {"F": {"size": [100, 20], "background": "#000000", "elements": [
+    const QByteArray json =
+        R"({"forms": {"F": {"size": [100, 20], "background": "#000000", "elements": [
         {"name": "S", "kind": "slider", "rect": [0, 0, 100, 20], "position": 500}]}}})";
     QTemporaryDir dir;
     TSkin skin;
@@ -388,7 +398,7 @@ TEST(SkinDefaults, ASliderWithoutALookIsStillVisible)
     skin.AttachWindow(&window);
     skin.ApplySkinForm(&window, QStringLiteral("F"));
     const QImage img = grab_image(window);
-    EXPECT_GT(qGray(img.pixel(50, 10)), 150);         // thumb in the middle
+    EXPECT_GT(qGray(img.pixel(50, 10)), 150);             // thumb in the middle
     EXPECT_NE(img.pixelColor(20, 10), QColor(Qt::black)); // played part
     EXPECT_NE(img.pixelColor(85, 10), QColor(Qt::black)); // track
     EXPECT_NE(img.pixelColor(20, 10), img.pixelColor(85, 10));

@@ -22,7 +22,8 @@
 #include <cstdio>
 #include <numbers>
 
-namespace {
+namespace
+{
 
 // A skin under test may lack elements; the preview shows what there is.
 void set_text(ISkinForm *form, const QString &name, const QString &text)
@@ -31,7 +32,8 @@ void set_text(ISkinForm *form, const QString &name, const QString &text)
         o->SetText(text);
 }
 
-class NullObject : public ISkinObject {
+class NullObject : public ISkinObject
+{
 public:
     QString Name() const override { return {}; }
     QString Kind() const override { return {}; }
@@ -63,11 +65,13 @@ bool save(const QImage &img, const QString &path)
     return true;
 }
 
-void send_mouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+void send_mouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+                Qt::MouseButtons buttons)
 {
     QWidget *w = target->childAt(pos) ? target->childAt(pos) : target;
     const QPoint local = w->mapFrom(target, pos);
-    QMouseEvent ev(type, QPointF(local), QPointF(w->mapToGlobal(local)), button, buttons, Qt::NoModifier);
+    QMouseEvent ev(type, QPointF(local), QPointF(w->mapToGlobal(local)), button, buttons,
+                   Qt::NoModifier);
     QApplication::sendEvent(w, &ev);
 }
 
@@ -114,9 +118,10 @@ int forms(const QString &out, const QString &skin_file)
 
     // Idle: what the user sees first, the level display hidden and the bar disabled.
     level->hide();
-    const QString idle_texts[][2] = {{QStringLiteral("File Name"), QStringLiteral("Ready to record")},
-                                     {QStringLiteral("Time"), QStringLiteral("00:00:00")},
-                                     {QStringLiteral("Format"), QString()}};
+    const QString idle_texts[][2] = {
+        {QStringLiteral("File Name"), QStringLiteral("Ready to record")},
+        {QStringLiteral("Time"), QStringLiteral("00:00:00")},
+        {QStringLiteral("Format"), QString()}};
     for (const auto &t : idle_texts)
         set_text(form, t[0], t[1]);
     bar->SetEnabled(false);
@@ -141,32 +146,38 @@ int forms(const QString &out, const QString &skin_file)
     QFont list_font(QStringLiteral("DejaVu Sans"));
     list_font.setPixelSize(10);
     lv->setFont(list_font);
-    lv->setStyleSheet(QStringLiteral("QTreeWidget { background: black; color: rgb(226,229,231); }"));
+    lv->setStyleSheet(
+        QStringLiteral("QTreeWidget { background: black; color: rgb(226,229,231); }"));
     lv->header()->setStretchLastSection(false);
     lv->header()->resizeSection(0, 255);
     lv->header()->resizeSection(1, 55);
     lv->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const char *rows[][2] = {{"2026-12-08_21;14;05.mp3", "00:03:12"}, {"2026-12-08_20;00;00.ogg", "01:00:00"},
-                             {"interview.wav", "00:12:41"}, {"2026-12-07_07;30;00.wma", "__:__:__"}};
+    const char *rows[][2] = {{"2026-12-08_21;14;05.mp3", "00:03:12"},
+                             {"2026-12-08_20;00;00.ogg", "01:00:00"},
+                             {"interview.wav", "00:12:41"},
+                             {"2026-12-07_07;30;00.wma", "__:__:__"}};
     for (const auto &r : rows)
-        lv->addTopLevelItem(new QTreeWidgetItem({QString::fromUtf8(r[0]), QString::fromUtf8(r[1])}));
+        lv->addTopLevelItem(
+            new QTreeWidgetItem({QString::fromUtf8(r[0]), QString::fromUtf8(r[1])}));
     lv->setCurrentItem(lv->topLevelItem(1));
     list_window.show();
     QApplication::processEvents();
 
-    bool ok = save(idle, out + QStringLiteral("/skin-idle@2x.png"))
-              && save(render(main_window, 1), out + QStringLiteral("/skin-main.png"))
-              && save(render(main_window, 2), out + QStringLiteral("/skin-main@2x.png"))
-              && save(render(list_window, 1), out + QStringLiteral("/skin-list.png"))
-              && save(render(list_window, 2), out + QStringLiteral("/skin-list@2x.png"));
+    bool ok = save(idle, out + QStringLiteral("/skin-idle@2x.png")) &&
+              save(render(main_window, 1), out + QStringLiteral("/skin-main.png")) &&
+              save(render(main_window, 2), out + QStringLiteral("/skin-main@2x.png")) &&
+              save(render(list_window, 1), out + QStringLiteral("/skin-list.png")) &&
+              save(render(list_window, 2), out + QStringLiteral("/skin-list@2x.png"));
 
     // Hover on Pause, Stop held down, thumb hovered: the interactive looks.
     send_mouse(&main_window, QEvent::MouseMove, QPoint(120, 149), Qt::NoButton, Qt::NoButton);
     QImage hover = render(main_window, 2);
     send_mouse(&main_window, QEvent::MouseMove, QPoint(210, 149), Qt::NoButton, Qt::NoButton);
-    send_mouse(&main_window, QEvent::MouseButtonPress, QPoint(210, 149), Qt::LeftButton, Qt::LeftButton);
+    send_mouse(&main_window, QEvent::MouseButtonPress, QPoint(210, 149), Qt::LeftButton,
+               Qt::LeftButton);
     QImage pressed = render(main_window, 2);
-    send_mouse(&main_window, QEvent::MouseButtonRelease, QPoint(210, 149), Qt::LeftButton, Qt::NoButton);
+    send_mouse(&main_window, QEvent::MouseButtonRelease, QPoint(210, 149), Qt::LeftButton,
+               Qt::NoButton);
     send_mouse(&main_window, QEvent::MouseMove, QPoint(45, 149), Qt::NoButton, Qt::NoButton);
     QImage rec_hover = render(main_window, 2);
     send_mouse(&main_window, QEvent::MouseMove, QPoint(252, 20), Qt::NoButton, Qt::NoButton);
