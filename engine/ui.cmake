@@ -24,6 +24,8 @@ add_library(engine_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/skin_model.h
   ${CMAKE_CURRENT_LIST_DIR}/skin_parser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/skin_parser.h
+  ${CMAKE_CURRENT_LIST_DIR}/skin_parser_values.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/skin_parser_values.h
   ${CMAKE_CURRENT_LIST_DIR}/skin_glyph.cpp
   ${CMAKE_CURRENT_LIST_DIR}/skin_glyph.h
   ${CMAKE_CURRENT_LIST_DIR}/skin_painter.cpp
