@@ -155,6 +155,9 @@ void FfmpegDecoder::open_input()
         throw EngineError(QStringLiteral("Out of memory"));
     raw->probesize = 2 * 1024 * 1024;
     raw->max_analyze_duration = 5 * AV_TIME_BASE;
+    // The seek index would grow with the length of the file; our seeks
+    // correct themselves by decoding, so a coarse index is enough.
+    raw->max_index_size = 256 * 1024;
     const QByteArray name = QFile::encodeName(m_path);
     if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) < 0)
         refuse(QStringLiteral("unknown format")); // raw is freed on failure
@@ -252,6 +255,7 @@ void FfmpegDecoder::rewind_to_start()
     if (!raw)
         throw EngineError(QStringLiteral("Out of memory"));
     raw->probesize = 2 * 1024 * 1024;
+    raw->max_index_size = 256 * 1024;
     const QByteArray name = QFile::encodeName(m_path);
     if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) < 0)
         refuse(QStringLiteral("it can no longer be opened"));
