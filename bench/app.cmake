@@ -9,3 +9,9 @@ foreach(b app_startup_bench app_recording_bench)
   set_target_properties(${b} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)
   add_dependencies(${b} velquor_skin)
 endforeach()
+
+# The soak scripts' recorder (scripts/soak/).
+add_executable(record_soak record_soak.cpp)
+target_link_libraries(record_soak PRIVATE velquor_app)
+set_target_properties(record_soak PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)
+add_dependencies(record_soak velquor_skin)

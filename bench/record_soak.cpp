@@ -1,0 +1,151 @@
+// A real recording through the whole program, for the soak scripts: records
+// the private sound server's null-sink monitor for a while (optionally with
+// the user-interface thread kept busy), stops, and reports what it cost and
+// whether any sample went missing.
+//
+//   record_soak SECONDS FORMAT(0 mp3, 2 wav, ...) OUT_DIR [--busy]
+//
+// Prints one line of key=value pairs.
+#include "audio_file.h"
+#include "audio_record.h"
+#include "main.h"
+#include "settings_file.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cmath>
+#include <cstdio>
+#include <sys/resource.h>
+#include <thread>
+
+namespace {
+
+struct Check {
+    double seconds = 0;
+    int discontinuities = 0;
+};
+
+// A pure tone obeys x[n+1] = 2 cos(w) x[n] - x[n-1]; a lost or repeated
+// stretch breaks that at one sample, far above the quantisation noise.
+Check check_tone(const QString &path, double frequency)
+{
+    TAudioFile2 file;
+    file.OpenFile(path, 0, 1);
+    const int channels = file.Channels();
+    const double k = 2 * std::cos(2 * M_PI * frequency / file.SampleRate());
+    Check c;
+    double a = 0, b = 0;
+    int64_t n = 0;
+    int64_t last_break = -100000;
+    for (SampleArray s = file.ReadArray(44100); !s.empty(); s = file.ReadArray(44100)) {
+        for (size_t i = 0; i + channels <= s.size(); i += channels, ++n) {
+            const double x = s[i];
+            const bool loud = std::abs(x) > 1000 || std::abs(b) > 1000;
+            if (n >= 2 && loud && std::abs(x - k * b + a) > 1500) {
+                if (n - last_break > 100)
+                    ++c.discontinuities;
+                last_break = n;
+            }
+            a = b;
+            b = x;
+        }
+    }
+    c.seconds = static_cast<double>(n) / file.SampleRate();
+    file.CloseFile();
+    return c;
+}
+
+double cpu_seconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: record_soak SECONDS FORMAT OUT_DIR [--busy]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const double seconds = std::atof(argv[1]);
+    const int format = std::atoi(argv[2]);
+    const bool busy = argc > 4 && QByteArray(argv[4]) == "--busy";
+
+    Tfm_main main;
+    Tfm_option option;
+    Tfm_list list;
+    main.set_windows(&option, nullptr, nullptr, &list);
+    main.show();
+    QCoreApplication::processEvents();
+    main.settings_file->write_integer(QStringLiteral("format"), QStringLiteral("format"), format);
+    main.settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"), QString::fromLocal8Bit(argv[3]));
+
+    const double cpu_before = cpu_seconds();
+    main.start_recording();
+    if (!main.recording) {
+        std::fprintf(stderr, "record_soak: the recording did not start\n");
+        return 1;
+    }
+    // Wall time counts from the first captured block: an idle sink starts late.
+    QElapsedTimer wall;
+    QObject::connect(main.AudioRecord, &TAudioRecord2::OnEndArrayRecord, &main, [&] {
+        if (!wall.isValid())
+            wall.start();
+    });
+
+    QTimer chores;
+    int round = 0;
+    if (busy) {
+        // Every two seconds something keeps the user-interface thread away:
+        // a modal dialog for a second, the list filled with many rows, or a
+        // plain stall of 700 ms.
+        QObject::connect(&chores, &QTimer::timeout, [&] {
+            switch (round++ % 3) {
+            case 0: {
+                QDialog dialog(&main);
+                QTimer::singleShot(1000, &dialog, &QDialog::accept);
+                dialog.exec();
+                break;
+            }
+            case 1:
+                for (int i = 0; i < 3000; ++i)
+                    list.append_entry(QStringLiteral("row %1").arg(i), QStringLiteral("/tmp/x"), QStringLiteral("00:00:01"));
+                list.delete_all();
+                break;
+            default:
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+                break;
+            }
+        });
+        chores.start(2000);
+    }
+
+    QElapsedTimer limit;
+    limit.start();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (limit.elapsed() < (seconds + 8) * 1000 && (!wall.isValid() || wall.elapsed() < seconds * 1000))
+            return;
+        watch.stop();
+        chores.stop();
+        const double wall_s = wall.isValid() ? wall.elapsed() / 1000.0 : 0;
+        const QString path = main.recording_file();
+        main.stop_recording();
+        const double cpu = cpu_seconds() - cpu_before;
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        const Check c = check_tone(path, 1000.0);
+        std::printf("file=%s wall_s=%.3f file_s=%.3f discontinuities=%d cpu_s=%.3f cpu_per_min_s=%.3f maxrss_kib=%ld\n",
+                    qPrintable(path), wall_s, c.seconds, c.discontinuities, cpu, cpu / (c.seconds / 60.0),
+                    u.ru_maxrss);
+        QCoreApplication::exit(0);
+    });
+    watch.start(20);
+    return app.exec();
+}

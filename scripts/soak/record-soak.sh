@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Soak runs of a real recording against the private sound server, with a
+# continuous 1000 Hz tone playing into its null sink:
+#   record-soak.sh cpu [SECONDS]      Velquor (MP3 defaults) and ffmpeg's own
+#                                     pulse + libmp3lame recorder side by side,
+#                                     CPU seconds per minute recorded
+#   record-soak.sh lossless [SECONDS] WAV, checked sample by sample for lost
+#                                     or repeated audio, calm and with a busy
+#                                     user-interface thread
+# Run from the repository after a build (scripts/build.sh).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+mode=${1:-cpu}
+seconds=${2:-60}
+bin="$root/build/app/record_soak"
+
+inner() {
+  out=$(mktemp -d)
+  tone="$out/tone.raw"
+  sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tone" synth $((seconds + 30)) sine 1000 vol 0.5
+  paplay --raw --device=velquor_null --rate=44100 --channels=2 --format=s16le "$tone" &
+  player=$!
+  sleep 1
+  case "$mode" in
+    cpu)
+      /usr/bin/time -f "ffmpeg: cpu_s=%U+%S wall_s=%e" \
+        ffmpeg -loglevel error -f pulse -i velquor_null.monitor -t "$seconds" -c:a libmp3lame -b:a 128k \
+        "$out/ffmpeg.mp3" &
+      ff=$!
+      echo "velquor: $("$bin" "$seconds" 0 "$out")"
+      wait $ff
+      ;;
+    lossless)
+      echo "calm: $("$bin" "$seconds" 2 "$out")"
+      echo "busy: $("$bin" "$seconds" 2 "$out" --busy)"
+      ;;
+  esac
+  kill $player 2>/dev/null || true
+  rm -rf "$out"
+}
+
+export -f inner
+export mode seconds bin
+exec "$root/scripts/with-pulse.sh" bash -c inner
