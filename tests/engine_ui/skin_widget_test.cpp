@@ -405,3 +405,32 @@ TEST(SkinDefaults, ASliderWithoutALookIsStillVisible)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(SkinLifetime, WindowsAndTheSkinMayGoInAnyOrder)
+{
+    QTemporaryDir dir;
+    const QString path = write_file(dir, QStringLiteral("s.json"), test_skin());
+    auto skin = std::make_unique<TSkin>();
+    skin->LoadSkin(path);
+    {
+        QWidget short_lived;
+        skin->AttachWindow(&short_lived);
+        skin->ApplySkinForm(&short_lived, QStringLiteral("Main"));
+    }
+    QWidget window;
+    skin->AttachWindow(&window);
+    skin->ApplySkinForm(&window, QStringLiteral("Main"));
+    ISkinObject *go = skin->GetSkinForm(&window)->FindObject(QStringLiteral("Go"));
+    skin->LoadSkin(path); // a new document: the window keeps the one it was drawn from
+    go->SetText(QStringLiteral("still here"));
+    EXPECT_EQ(go->Text(), QStringLiteral("still here"));
+
+    skin.reset(); // the window stays drawn and its elements stay usable, only silent
+    QTest::mouseClick(window.childAt(QPoint(20, 25)), Qt::LeftButton, {}, QPoint(20, 25));
+    EXPECT_EQ(grab_image(window).pixelColor(68, 38), QColor(0, 255, 0)); // hovered after the click
+}
+
+} // namespace
