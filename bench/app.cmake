@@ -15,3 +15,8 @@ add_executable(record_soak record_soak.cpp)
 target_link_libraries(record_soak PRIVATE velquor_app)
 set_target_properties(record_soak PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)
 add_dependencies(record_soak velquor_skin)
+
+# Renders the README's screenshot (tools/screenshot_tour.cpp); not built by default.
+add_executable(screenshot_tour EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tools/screenshot_tour.cpp)
+target_link_libraries(screenshot_tour PRIVATE velquor_app)
+set_target_properties(screenshot_tour PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)

@@ -85,8 +85,14 @@ Tfm_list::Tfm_list(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::MSWindows
     lv->setColumnWidth(column_path, 0);
     lv->setColumnHidden(column_path, true);
     lv->setColumnWidth(column_time, 55);
+    // The fixed 55-pixel time column must hold "00:00:00" whole.
+    QFont font = lv->font();
+    font.setPixelSize(10);
+    lv->setFont(font);
+    lv->setTextElideMode(Qt::ElideMiddle);
     lv->setStyleSheet(QStringLiteral(
         "QTreeView { background: black; color: rgb(226, 229, 231); outline: 0; }"
+        "QTreeView::item { padding: 1px 0px; border: 0px; }"
         "QTreeView::item:selected { background: rgb(38, 74, 112); color: white; }"));
     lv->setGeometry(11, 43, 311, 157);
     connect(lv, &QTreeWidget::itemSelectionChanged, this, &Tfm_list::lvSelectItem);
