@@ -194,9 +194,13 @@ void FfmpegDecoder::measure()
     const AVStream *st = fmt->streams[m_stream];
     const AVCodecParameters *par = st->codecpar;
     const int pcm_bits = av_get_bits_per_sample(par->codec_id);
-    if (pcm_bits > 0 && pcm_bits <= 32 && par->codec_id >= AV_CODEC_ID_PCM_S16LE &&
-        par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT)
+    const bool pcm = pcm_bits > 0 && pcm_bits <= 32 && par->codec_id >= AV_CODEC_ID_PCM_S16LE &&
+                     par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
+    if (pcm)
         m_bits = static_cast<uint32_t>(pcm_bits);
+    // Read before a counting pass below replaces the contexts.
+    const int64_t stream_rate = par->bit_rate;
+    const int64_t container_rate = fmt->bit_rate;
 
     int64_t frames = -1;
     if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
@@ -227,13 +231,12 @@ void FfmpegDecoder::measure()
     m_total_frames = std::max<int64_t>(frames, 0);
 
     // The stream's own rate first: the container's counts its overhead too.
-    if (m_bits != 16 || (pcm_bits > 0 && par->codec_id >= AV_CODEC_ID_PCM_S16LE &&
-                         par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT))
+    if (pcm)
         m_bit_rate = static_cast<int64_t>(m_rate) * m_channels * pcm_bits;
-    else if (par->bit_rate > 0)
-        m_bit_rate = par->bit_rate;
-    else if (fmt->bit_rate > 0)
-        m_bit_rate = fmt->bit_rate;
+    else if (stream_rate > 0)
+        m_bit_rate = stream_rate;
+    else if (container_rate > 0)
+        m_bit_rate = container_rate;
     else if (size > 0 && m_total_frames > 0)
         m_bit_rate = size * 8 * m_rate / m_total_frames;
 }
