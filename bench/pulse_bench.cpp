@@ -10,8 +10,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QThread>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,7 +19,8 @@
 #include <cmath>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 double process_cpu_ms()
 {
@@ -65,7 +66,10 @@ void BM_block_delivery_and_get_array(benchmark::State &state)
         state.SkipWithError("blocks went missing");
     set_percentiles(state, std::move(us));
 }
-BENCHMARK(BM_block_delivery_and_get_array)->UseManualTime()->Iterations(5000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_block_delivery_and_get_array)
+    ->UseManualTime()
+    ->Iterations(5000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_cpu_per_minute_of_capture(benchmark::State &state)
 {
@@ -80,8 +84,9 @@ void BM_cpu_per_minute_of_capture(benchmark::State &state)
             QCoreApplication::processEvents();
             taken += rec.GetArray().size();
         });
-        QObject::connect(&rec, &TAudioRecord2::OnTimer,
-                         [&](QObject *, int, int, int) { benchmark::DoNotOptimize(rec.PeekArray(2048)); });
+        QObject::connect(&rec, &TAudioRecord2::OnTimer, [&](QObject *, int, int, int) {
+            benchmark::DoNotOptimize(rec.PeekArray(2048));
+        });
         const double cpu0 = process_cpu_ms();
         rec.Start();
         if (rec.ErrorCode() != 0) {
@@ -115,8 +120,8 @@ void BM_cpu_per_minute_of_playback(benchmark::State &state)
             const int64_t n = std::clamp<int64_t>(total - position, 0, 4410);
             SampleArray block(static_cast<size_t>(n));
             for (int64_t i = 0; i < n; ++i)
-                block[static_cast<size_t>(i)] =
-                    static_cast<int16_t>(8000 * std::sin(0.0628 * static_cast<double>((position + i) / 2)));
+                block[static_cast<size_t>(i)] = static_cast<int16_t>(
+                    8000 * std::sin(0.0628 * static_cast<double>((position + i) / 2)));
             position += n;
             player.PlayArray(block);
         };
@@ -127,8 +132,9 @@ void BM_cpu_per_minute_of_playback(benchmark::State &state)
             ended = true;
             loop.quit();
         });
-        QObject::connect(&player, &TAudioPlayer2::OnTimer,
-                         [&](QObject *, int, int, int) { benchmark::DoNotOptimize(player.PeekArray(2048)); });
+        QObject::connect(&player, &TAudioPlayer2::OnTimer, [&](QObject *, int, int, int) {
+            benchmark::DoNotOptimize(player.PeekArray(2048));
+        });
         const double cpu0 = process_cpu_ms();
         QElapsedTimer clock;
         clock.start();

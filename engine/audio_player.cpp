@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
 constexpr int timer_interval_ms = 100;
 
-int clamp_count(int64_t v) { return static_cast<int>(std::min<int64_t>(v, INT32_MAX)); }
+int clamp_count(int64_t v)
+{
+    return static_cast<int>(std::min<int64_t>(v, INT32_MAX));
+}
 
 size_t ring_capacity(uint32_t rate, int channels)
 {
@@ -93,7 +97,8 @@ void TAudioPlayer2::Impl::post()
     if (notify_queued)
         return;
     notify_queued = true;
-    QMetaObject::invokeMethod(q, [this] { deliver(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        q, [this] { deliver(); }, Qt::QueuedConnection);
 }
 
 int64_t TAudioPlayer2::Impl::played()
@@ -159,7 +164,8 @@ void TAudioPlayer2::Impl::tick()
         const int64_t cap = static_cast<int64_t>(ring.size());
         const int64_t from = std::max({level_from, position - cap, written - cap, int64_t{0}});
         for (int64_t i = from; i < position; ++i) {
-            const int level = std::min(std::abs(static_cast<int>(ring[static_cast<size_t>(i % cap)])), 32767);
+            const int level =
+                std::min(std::abs(static_cast<int>(ring[static_cast<size_t>(i % cap)])), 32767);
             int &peak = (channels < 2 || i % channels == 0) ? left : right;
             peak = std::max(peak, level);
         }
@@ -185,9 +191,10 @@ TAudioPlayer2::~TAudioPlayer2()
 void TAudioPlayer2::SetWaveFormat(uint32_t sample_rate, int channels)
 {
     if (sample_rate == 0 || channels < 1 || channels > 8)
-        throw EngineError(QStringLiteral("The playback format %1 Hz with %2 channels is not supported.")
-                              .arg(sample_rate)
-                              .arg(channels));
+        throw EngineError(
+            QStringLiteral("The playback format %1 Hz with %2 channels is not supported.")
+                .arg(sample_rate)
+                .arg(channels));
     Impl &d = *m_impl;
     d.rate = sample_rate;
     d.channels = channels;
@@ -236,7 +243,8 @@ void TAudioPlayer2::Play()
             m_error_code = 1;
             // Later, so the owner has finished its own start sequence first.
             QMetaObject::invokeMethod(
-                this, [this, gen] {
+                this,
+                [this, gen] {
                     if (gen == m_impl->generation && !m_impl->running)
                         emit OnEndPlay(this);
                 },
@@ -252,7 +260,8 @@ void TAudioPlayer2::Play()
     if (nothing_queued) {
         const uint64_t gen = d.generation;
         QMetaObject::invokeMethod(
-            this, [this, gen] {
+            this,
+            [this, gen] {
                 if (gen == m_impl->generation && m_impl->running)
                     emit OnRequestOnLoadArray(this);
             },
@@ -266,9 +275,15 @@ void TAudioPlayer2::PlayArray(const SampleArray &samples)
     m_impl->queue.push_back(samples);
 }
 
-void TAudioPlayer2::Stop() { m_impl->halt(); }
+void TAudioPlayer2::Stop()
+{
+    m_impl->halt();
+}
 
-int TAudioPlayer2::PlayedSamples() const { return clamp_count(m_impl->played()); }
+int TAudioPlayer2::PlayedSamples() const
+{
+    return clamp_count(m_impl->played());
+}
 
 int TAudioPlayer2::SamplesToMilliseconds(int64_t samples) const
 {

@@ -23,7 +23,8 @@
 #include <memory>
 #include <mutex>
 
-class TAudioPlayer2 : public QObject {
+class TAudioPlayer2 : public QObject
+{
     Q_OBJECT
 public:
     explicit TAudioPlayer2(QObject *parent = nullptr,

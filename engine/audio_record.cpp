@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
 constexpr int timer_interval_ms = 100;
 
-int clamp_count(int64_t v) { return static_cast<int>(std::min<int64_t>(v, INT32_MAX)); }
+int clamp_count(int64_t v)
+{
+    return static_cast<int>(std::min<int64_t>(v, INT32_MAX));
+}
 
 size_t recent_capacity(uint32_t rate, int channels)
 {
@@ -90,7 +94,10 @@ int16_t TAudioRecord2::InputLineCount() const
     return device ? static_cast<int16_t>(std::min<size_t>(device->lines.size(), INT16_MAX)) : 0;
 }
 
-void TAudioRecord2::setInputLineIndex(int16_t line) { m_line_index = line; }
+void TAudioRecord2::setInputLineIndex(int16_t line)
+{
+    m_line_index = line;
+}
 
 QString TAudioRecord2::InputLineName() const
 {
@@ -127,9 +134,10 @@ void TAudioRecord2::setInputLineSelected(bool selected)
 void TAudioRecord2::SetWaveFormat(uint32_t sample_rate, int channels)
 {
     if (sample_rate == 0 || channels < 1 || channels > 8)
-        throw EngineError(QStringLiteral("The recording format %1 Hz with %2 channels is not supported.")
-                              .arg(sample_rate)
-                              .arg(channels));
+        throw EngineError(
+            QStringLiteral("The recording format %1 Hz with %2 channels is not supported.")
+                .arg(sample_rate)
+                .arg(channels));
     std::lock_guard lock(m_mutex);
     m_rate = sample_rate;
     m_channels = channels;
@@ -219,7 +227,10 @@ int TAudioRecord2::RecordedSamples() const
     return clamp_count(m_captured);
 }
 
-int TAudioRecord2::SamplePosition() const { return RecordedSamples(); }
+int TAudioRecord2::SamplePosition() const
+{
+    return RecordedSamples();
+}
 
 void TAudioRecord2::on_data(const int16_t *samples, size_t count)
 {
@@ -242,7 +253,8 @@ void TAudioRecord2::on_data(const int16_t *samples, size_t count)
     size_t done = 0;
     while (done < keep) {
         const size_t chunk = std::min(keep - done, cap - m_recent_pos);
-        std::copy_n(src + done, chunk, m_recent.begin() + static_cast<std::ptrdiff_t>(m_recent_pos));
+        std::copy_n(src + done, chunk,
+                    m_recent.begin() + static_cast<std::ptrdiff_t>(m_recent_pos));
         m_recent_pos = (m_recent_pos + chunk) % cap;
         done += chunk;
     }
@@ -261,7 +273,8 @@ void TAudioRecord2::post_delivery()
     if (m_notify_queued)
         return;
     m_notify_queued = true;
-    QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { deliver(); }, Qt::QueuedConnection);
 }
 
 void TAudioRecord2::deliver()

@@ -19,7 +19,8 @@
 #include <mutex>
 #include <optional>
 
-class TAudioRecord2 : public QObject {
+class TAudioRecord2 : public QObject
+{
     Q_OBJECT
 public:
     // Without a backend, the real libpulse one is used.
@@ -36,7 +37,7 @@ public:
     int16_t InputLineCount() const;
     void setInputLineIndex(int16_t line); // 1..InputLineCount
     QString InputLineName() const;
-    int InputLineVolume() const;          // 0..65535
+    int InputLineVolume() const; // 0..65535
     void setInputLineVolume(int volume);
     void setInputLineSelected(bool selected);
 
@@ -88,12 +89,12 @@ private:
     SampleArray m_recent;       // ring of the latest samples for PeekArray
     size_t m_recent_pos = 0;
     size_t m_recent_fill = 0;
-    int64_t m_captured = 0;     // since the last Start
-    int m_peak_left = 0;        // since the last timer tick
+    int64_t m_captured = 0; // since the last Start
+    int m_peak_left = 0;    // since the last timer tick
     int m_peak_right = 0;
     bool m_notify_queued = false;
     int m_thread_error = 0;
-    uint64_t m_run = 0;         // tells data of an old stream from the current one
+    uint64_t m_run = 0; // tells data of an old stream from the current one
 
     QTimer m_timer;
 };

@@ -26,7 +26,8 @@ struct CaptureDeviceInfo {
     std::vector<InputLineInfo> lines;
 };
 
-class CaptureBackend {
+class CaptureBackend
+{
 public:
     virtual ~CaptureBackend() = default;
 
@@ -41,7 +42,7 @@ public:
     using DataCallback = std::function<void(const int16_t *samples, size_t count)>;
     using ErrorCallback = std::function<void(int code, const QString &message)>;
     // Returns false (and starts nothing) when the stream cannot be opened.
-    virtual bool start(const InputLineInfo &line, uint32_t rate, int channels,
-                       DataCallback on_data, ErrorCallback on_error) = 0;
+    virtual bool start(const InputLineInfo &line, uint32_t rate, int channels, DataCallback on_data,
+                       ErrorCallback on_error) = 0;
     virtual void stop() = 0;
 };

@@ -16,15 +16,16 @@
 #include <cstdint>
 #include <functional>
 
-class PlaybackBackend {
+class PlaybackBackend
+{
 public:
     virtual ~PlaybackBackend() = default;
     using PullCallback = std::function<size_t(int16_t *out, size_t count, bool &end_of_data)>;
     using DrainedCallback = std::function<void()>;
     using ErrorCallback = std::function<void(int code, const QString &message)>;
     // False (and nothing started) when the stream cannot be opened.
-    virtual bool start(uint32_t rate, int channels, PullCallback on_pull, DrainedCallback on_drained,
-                       ErrorCallback on_error) = 0;
+    virtual bool start(uint32_t rate, int channels, PullCallback on_pull,
+                       DrainedCallback on_drained, ErrorCallback on_error) = 0;
     virtual void stop() = 0; // drops what is buffered, returns after the last callback
     // Interleaved samples played out since start(), as the sound server
     // reports it; after on_drained, all samples pulled.

@@ -4,7 +4,8 @@
 
 #include <pulse/pulseaudio.h>
 
-namespace {
+namespace
+{
 
 QString prop(pa_proplist *list, const char *key)
 {
@@ -24,8 +25,8 @@ void on_card(pa_context *, const pa_card_info *i, int eol, void *userdata)
     auto *l = static_cast<Listing *>(userdata);
     if (eol || !i)
         return;
-    l->cards.push_back({i->index, QString::fromUtf8(i->name),
-                        prop(i->proplist, PA_PROP_DEVICE_DESCRIPTION)});
+    l->cards.push_back(
+        {i->index, QString::fromUtf8(i->name), prop(i->proplist, PA_PROP_DEVICE_DESCRIPTION)});
 }
 
 void on_source(pa_context *, const pa_source_info *i, int eol, void *userdata)
@@ -40,8 +41,8 @@ void on_source(pa_context *, const pa_source_info *i, int eol, void *userdata)
     s.card = i->card;
     s.monitor_of_sink = i->monitor_of_sink;
     for (uint32_t p = 0; p < i->n_ports; ++p)
-        s.ports.push_back({QString::fromUtf8(i->ports[p]->name),
-                           QString::fromUtf8(i->ports[p]->description)});
+        s.ports.push_back(
+            {QString::fromUtf8(i->ports[p]->name), QString::fromUtf8(i->ports[p]->description)});
     l->sources.push_back(std::move(s));
 }
 
@@ -79,7 +80,11 @@ PulseCaptureBackend::PulseCaptureBackend(QString server)
 {
 }
 
-PulseCaptureBackend::~PulseCaptureBackend() { stop(); }
+PulseCaptureBackend::~PulseCaptureBackend()
+{
+    PulseLock lock(m_connection);
+    close_stream();
+}
 
 std::vector<CaptureDeviceInfo> PulseCaptureBackend::devices()
 {
@@ -141,8 +146,7 @@ bool PulseCaptureBackend::select_line(const InputLineInfo &line)
     const QByteArray port = line.port_name.toUtf8();
     int success = 0;
     return m_connection.finish(pa_context_set_source_port_by_name(
-               m_connection.context(), name.constData(), port.constData(), on_success,
-               &success)) &&
+               m_connection.context(), name.constData(), port.constData(), on_success, &success)) &&
            success;
 }
 
@@ -154,7 +158,8 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
     if (!m_connection.ensure_connected())
         return false;
     pa_sample_spec spec{PA_SAMPLE_S16LE, rate, static_cast<uint8_t>(channels)};
-    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&spec))
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
+        !pa_sample_spec_valid(&spec))
         return false;
     pa_channel_map map;
     pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
@@ -175,8 +180,9 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
     attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &spec));
     const QByteArray source = line.source_name.toUtf8();
-    if (pa_stream_connect_record(m_stream, line.source_name.isEmpty() ? nullptr : source.constData(),
-                                 &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+    if (pa_stream_connect_record(m_stream,
+                                 line.source_name.isEmpty() ? nullptr : source.constData(), &attr,
+                                 PA_STREAM_ADJUST_LATENCY) < 0) {
         close_stream();
         return false;
     }

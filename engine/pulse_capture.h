@@ -14,7 +14,8 @@
 
 struct pa_stream;
 
-class PulseCaptureBackend : public CaptureBackend {
+class PulseCaptureBackend : public CaptureBackend
+{
 public:
     // `server` empty: the default sound server.
     explicit PulseCaptureBackend(QString server = {});

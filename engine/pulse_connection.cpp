@@ -2,7 +2,8 @@
 
 #include <pulse/pulseaudio.h>
 
-namespace {
+namespace
+{
 
 void on_context_state(pa_context *, void *userdata)
 {
@@ -142,9 +143,9 @@ bool PulseConnection::finish(pa_operation *op, int timeout_ms)
     if (!op)
         return false;
     pa_operation_set_state_callback(op, on_operation_state, this);
-    const bool done = wait(
-        [&] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING || !connected(); },
-        timeout_ms);
+    const bool done =
+        wait([&] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING || !connected(); },
+             timeout_ms);
     const bool ok = done && pa_operation_get_state(op) == PA_OPERATION_DONE;
     if (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
         pa_operation_cancel(op);

@@ -16,7 +16,8 @@ struct pa_context;
 struct pa_operation;
 struct pa_mainloop_api;
 
-class PulseConnection {
+class PulseConnection
+{
 public:
     // `server` empty: the default server (PULSE_SERVER, client.conf, the
     // per-user socket).
@@ -53,7 +54,8 @@ private:
     pa_context *m_context = nullptr;
 };
 
-class PulseLock {
+class PulseLock
+{
 public:
     explicit PulseLock(PulseConnection &c) : m_c(c) { m_c.lock(); }
     ~PulseLock() { m_c.unlock(); }

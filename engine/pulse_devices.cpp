@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr uint32_t no_index = UINT32_MAX;
 
@@ -58,8 +59,8 @@ std::vector<CaptureDeviceInfo> build_capture_devices(std::vector<PulseCardInfo> 
     }
     for (const auto &s : sources) {
         const uint32_t card = owning_card(s, sinks);
-        const bool known_card = std::any_of(cards.begin(), cards.end(),
-                                            [&](const auto &c) { return c.index == card; });
+        const bool known_card =
+            std::any_of(cards.begin(), cards.end(), [&](const auto &c) { return c.index == card; });
         if (known_card)
             continue;
         CaptureDeviceInfo device;

@@ -28,7 +28,7 @@ struct PulseSourceInfo {
     uint32_t index = 0;
     QString name;
     QString description;
-    uint32_t card = UINT32_MAX;           // UINT32_MAX: no card
+    uint32_t card = UINT32_MAX;            // UINT32_MAX: no card
     uint32_t monitor_of_sink = UINT32_MAX; // UINT32_MAX: not a monitor
     std::vector<PulsePortInfo> ports;
 };

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr pa_usec_t target_latency = 200 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t retry_interval = 10 * PA_USEC_PER_MSEC;
@@ -16,7 +17,11 @@ PulsePlaybackBackend::PulsePlaybackBackend(QString server, QString sink)
 {
 }
 
-PulsePlaybackBackend::~PulsePlaybackBackend() { stop(); }
+PulsePlaybackBackend::~PulsePlaybackBackend()
+{
+    PulseLock lock(m_connection);
+    close_stream();
+}
 
 bool PulsePlaybackBackend::start(uint32_t rate, int channels, PullCallback on_pull,
                                  DrainedCallback on_drained, ErrorCallback on_error)
@@ -26,7 +31,8 @@ bool PulsePlaybackBackend::start(uint32_t rate, int channels, PullCallback on_pu
     if (!m_connection.ensure_connected())
         return false;
     m_spec = pa_sample_spec{PA_SAMPLE_S16LE, rate, static_cast<uint8_t>(channels)};
-    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&m_spec))
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
+        !pa_sample_spec_valid(&m_spec))
         return false;
     pa_channel_map map;
     pa_channel_map_init_extend(&map, m_spec.channels, PA_CHANNEL_MAP_DEFAULT);

@@ -14,7 +14,8 @@ struct pa_stream;
 struct pa_time_event;
 struct pa_operation;
 
-class PulsePlaybackBackend : public PlaybackBackend {
+class PulsePlaybackBackend : public PlaybackBackend
+{
 public:
     // `server` empty: the default sound server; `sink` empty: its default sink.
     explicit PulsePlaybackBackend(QString server = {}, QString sink = {});

@@ -9,7 +9,8 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 SampleArray ramp(int64_t from, size_t count)
 {
@@ -35,7 +36,8 @@ struct Player {
         auto b = std::make_unique<FakePlaybackBackend>();
         fake = b.get();
         player = std::make_unique<TAudioPlayer2>(nullptr, std::move(b));
-        QObject::connect(player.get(), &TAudioPlayer2::OnRequestOnLoadArray, [this] { ++requests; });
+        QObject::connect(player.get(), &TAudioPlayer2::OnRequestOnLoadArray,
+                         [this] { ++requests; });
         QObject::connect(player.get(), &TAudioPlayer2::OnEndArrayPlay, [this] { ++array_ends; });
         QObject::connect(player.get(), &TAudioPlayer2::OnEndPlay, [this] { ++play_ends; });
     }
@@ -163,7 +165,8 @@ TEST(PlayerLogic, StopDropsTheQueueAndPlayContinuesThroughEvents)
     EXPECT_EQ(p.requests, 2);
     const size_t before = p.fake->output.size();
     p.fake->advance(100);
-    EXPECT_EQ(SampleArray(p.fake->output.begin() + static_cast<std::ptrdiff_t>(before), p.fake->output.end()),
+    EXPECT_EQ(SampleArray(p.fake->output.begin() + static_cast<std::ptrdiff_t>(before),
+                          p.fake->output.end()),
               ramp(resume_at, 100));
     EXPECT_EQ(p.player->PlayedSamples(), 100);
 }

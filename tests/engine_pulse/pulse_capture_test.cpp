@@ -11,7 +11,8 @@
 
 using namespace signal_checks;
 
-namespace {
+namespace
+{
 
 constexpr double tone_hz = 1000.0;
 constexpr double tone_amplitude = 0.5;
@@ -37,7 +38,9 @@ void expect_clean_tone(const SampleArray &mono, const Span &span, uint32_t rate)
 
 } // namespace
 
-class PulseCapture : public ::testing::TestWithParam<Format> {};
+class PulseCapture : public ::testing::TestWithParam<Format>
+{
+};
 
 TEST_P(PulseCapture, RecordsAPlayedToneWholeAndInTime)
 {
@@ -68,7 +71,8 @@ TEST_P(PulseCapture, RecordsAPlayedToneWholeAndInTime)
     const Span span = loud_span(left, loud);
     expect_clean_tone(left, span, f.rate);
     // The tone lasts 1 s: the same length in ms whatever the channel count.
-    EXPECT_NEAR(r.rec.SamplesToMilliseconds(static_cast<int64_t>(span.length()) * f.channels), 1000, 25);
+    EXPECT_NEAR(r.rec.SamplesToMilliseconds(static_cast<int64_t>(span.length()) * f.channels), 1000,
+                25);
     if (f.channels == 2) {
         const SampleArray right = channel(r.stream, 2, 1);
         EXPECT_NEAR(peak(right, span.first, span.last), amplitude, amplitude * 0.1);
@@ -83,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, PulseCapture,
                          ::testing::Values(Format{8000, 1}, Format{22050, 2}, Format{44100, 2},
                                            Format{48000, 2}, Format{44100, 1}),
                          [](const auto &info) {
-                             return std::to_string(info.param.rate) + "x" + std::to_string(info.param.channels);
+                             return std::to_string(info.param.rate) + "x" +
+                                    std::to_string(info.param.channels);
                          });
 
 TEST(PulseCaptureRun, BusyUserInterfaceLosesNothing)
@@ -132,7 +137,8 @@ TEST(PulseCaptureRun, StopWhileSoundingKeepsTheTail)
     ASSERT_TRUE(span.found());
     // Still sounding when capture stopped: the tone runs to the very end.
     EXPECT_GE(span.last + 48 + 1, left.size());
-    EXPECT_LT(worst_sine_break(left, span.first + 480, left.size(), tone_hz, 48000, amplitude), 0.1);
+    EXPECT_LT(worst_sine_break(left, span.first + 480, left.size(), tone_hz, 48000, amplitude),
+              0.1);
     // Counters keep their value after Stop, until the next Start.
     QThread::msleep(100);
     EXPECT_EQ(r.rec.RecordedSamples(), recorded);
@@ -172,7 +178,8 @@ TEST(PulseCaptureRun, PauseAndResumeContinueTheSameStream)
 TEST(PulseCaptureRun, WithoutASelectionRecordsTheDefaultSource)
 {
     ASSERT_TRUE(test_support::require_pulse());
-    const QString sources = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
+    const QString sources =
+        pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
     QString monitor_index;
     for (const QString &line : sources.split(QLatin1Char('\n')))
         if (line.section(QLatin1Char('\t'), 1, 1) == test_support::null_monitor_source())

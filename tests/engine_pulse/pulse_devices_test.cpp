@@ -12,7 +12,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 constexpr uint32_t none = UINT32_MAX;
 
@@ -60,12 +61,32 @@ TEST(PulseDeviceGrouping, CardsGetInputsThenMonitorsAndLoneSourcesStandAlone)
                                      {7, QStringLiteral("hdmi"), {}}};
     std::vector<PulseSourceInfo> sources{
         // a monitor that carries no card: it belongs to its sink's card
-        {10, QStringLiteral("pci.out.monitor"), QStringLiteral("Monitor of Built-in Speakers"), none, 20, {}},
-        {11, QStringLiteral("pci.in"), QStringLiteral("Built-in Input"), 1, none,
-         {{QStringLiteral("mic"), QStringLiteral("Microphone")}, {QStringLiteral("line"), QStringLiteral("Line In")}}},
+        {10,
+         QStringLiteral("pci.out.monitor"),
+         QStringLiteral("Monitor of Built-in Speakers"),
+         none,
+         20,
+         {}},
+        {11,
+         QStringLiteral("pci.in"),
+         QStringLiteral("Built-in Input"),
+         1,
+         none,
+         {{QStringLiteral("mic"), QStringLiteral("Microphone")},
+          {QStringLiteral("line"), QStringLiteral("Line In")}}},
         {12, QStringLiteral("usb.in"), QStringLiteral("Headset Mic"), 3, none, {}},
-        {13, QStringLiteral("null.monitor"), QStringLiteral("Monitor of Null Output"), none, 21, {}},
-        {14, QStringLiteral("rtp.in"), {}, none, none, {{QStringLiteral("p"), QStringLiteral("P")}}},
+        {13,
+         QStringLiteral("null.monitor"),
+         QStringLiteral("Monitor of Null Output"),
+         none,
+         21,
+         {}},
+        {14,
+         QStringLiteral("rtp.in"),
+         {},
+         none,
+         none,
+         {{QStringLiteral("p"), QStringLiteral("P")}}},
     };
     std::vector<PulseSinkInfo> sinks{{20, 1}, {21, none}};
 
@@ -99,7 +120,9 @@ TEST(PulseDeviceGrouping, CardsGetInputsThenMonitorsAndLoneSourcesStandAlone)
     EXPECT_TRUE(devices[4].lines[0].port_name.isEmpty());
 }
 
-class VolumeMapping : public ::testing::TestWithParam<int> {};
+class VolumeMapping : public ::testing::TestWithParam<int>
+{
+};
 
 TEST_P(VolumeMapping, RoundTripsAndStaysInRange)
 {
@@ -110,13 +133,14 @@ TEST_P(VolumeMapping, RoundTripsAndStaysInRange)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, VolumeMapping,
-                         ::testing::Values(-10, 0, 1, 2, 100, 32767, 32768, 50000, 65534, 65535, 90000));
+                         ::testing::Values(-10, 0, 1, 2, 100, 32767, 32768, 50000, 65534, 65535,
+                                           90000));
 
 TEST(VolumeScale, EndsOfTheServerScale)
 {
     EXPECT_EQ(pulse_to_line_volume(0), 0);
-    EXPECT_EQ(pulse_to_line_volume(65536), 65535);     // normal volume is full scale
-    EXPECT_EQ(pulse_to_line_volume(150000), 65535);    // boosted reads as full
+    EXPECT_EQ(pulse_to_line_volume(65536), 65535);  // normal volume is full scale
+    EXPECT_EQ(pulse_to_line_volume(150000), 65535); // boosted reads as full
     EXPECT_EQ(line_to_pulse_volume(65535), 65536u);
 }
 
@@ -178,7 +202,7 @@ TEST(PulseDevices, VolumeWriteChangesTheRealSourceAndKeepsBalance)
 
     // Left at normal, right at half: scaling keeps the right one at half of the left.
     ASSERT_TRUE(run_pactl({QStringLiteral("set-source-volume"), source, QStringLiteral("65536"),
-                       QStringLiteral("32768")}));
+                           QStringLiteral("32768")}));
     EXPECT_EQ(rec.InputLineVolume(), 65535);
     rec.setInputLineVolume(32768);
     EXPECT_EQ(pactl_source_volume(source), (std::vector<int>{32768, 16384}));

@@ -13,7 +13,8 @@
 
 using namespace signal_checks;
 
-namespace {
+namespace
+{
 
 constexpr double tone_hz = 660.0;
 constexpr double amplitude = 16000;
@@ -32,7 +33,8 @@ struct ToneSource {
     ToneSource(TAudioPlayer2 *p, uint32_t r, int c, double seconds)
         : player(p), rate(r), channels(c), total(static_cast<int64_t>(seconds * r) * c)
     {
-        QObject::connect(player, &TAudioPlayer2::OnRequestOnLoadArray, [this] { ++requests, feed(); });
+        QObject::connect(player, &TAudioPlayer2::OnRequestOnLoadArray,
+                         [this] { ++requests, feed(); });
         QObject::connect(player, &TAudioPlayer2::OnEndArrayPlay, [this] { ++array_ends, feed(); });
         QObject::connect(player, &TAudioPlayer2::OnEndPlay, [this] { ++play_ends; });
     }
@@ -42,8 +44,8 @@ struct ToneSource {
         SampleArray block(static_cast<size_t>(n));
         for (int64_t i = 0; i < n; ++i) {
             const int64_t frame = (position + i) / channels;
-            block[static_cast<size_t>(i)] = static_cast<int16_t>(
-                std::lround(amplitude * std::sin(2 * M_PI * tone_hz * static_cast<double>(frame) / rate)));
+            block[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(
+                amplitude * std::sin(2 * M_PI * tone_hz * static_cast<double>(frame) / rate)));
         }
         position += n;
         player->PlayArray(block);
@@ -63,7 +65,9 @@ struct Format {
 
 } // namespace
 
-class PulsePlayback : public ::testing::TestWithParam<Format> {};
+class PulsePlayback : public ::testing::TestWithParam<Format>
+{
+};
 
 TEST_P(PulsePlayback, PlaysTheToneItIsGivenOnceAndWhole)
 {
@@ -88,7 +92,8 @@ TEST_P(PulsePlayback, PlaysTheToneItIsGivenOnceAndWhole)
     source.start();
     ASSERT_EQ(player.ErrorCode(), 0);
     EXPECT_TRUE(test_support::wait_until([&] { return source.play_ends > 0; }, 10000));
-    test_support::wait_until([] { return false; }, 400); // the rest of the tone, and any extra OnEndPlay
+    test_support::wait_until([] { return false; },
+                             400); // the rest of the tone, and any extra OnEndPlay
     monitor.stop();
 
     EXPECT_EQ(source.play_ends, 1);
@@ -115,7 +120,8 @@ TEST_P(PulsePlayback, PlaysTheToneItIsGivenOnceAndWhole)
 INSTANTIATE_TEST_SUITE_P(Formats, PulsePlayback,
                          ::testing::Values(Format{44100, 2}, Format{22050, 1}, Format{48000, 2}),
                          [](const auto &info) {
-                             return std::to_string(info.param.rate) + "x" + std::to_string(info.param.channels);
+                             return std::to_string(info.param.rate) + "x" +
+                                    std::to_string(info.param.channels);
                          });
 
 TEST(PulsePlaybackRun, StopThenPlayWithNothingQueuedContinuesThroughDataEvents)
@@ -157,7 +163,7 @@ TEST(PulsePlaybackRun, StopThenPlayWithNothingQueuedContinuesThroughDataEvents)
         quiet = std::abs(left[i]) < 100 ? quiet + 1 : 0;
         longest_quiet = std::max(longest_quiet, quiet);
     }
-    EXPECT_GT(longest_quiet, 4410u); // > 100 ms of silence in the middle
+    EXPECT_GT(longest_quiet, 4410u);                // > 100 ms of silence in the middle
     const size_t tail_from = span.last - 44100 / 2; // the last half second is the second run
     EXPECT_LT(worst_sine_break(left, tail_from, span.last - 441, tone_hz, 44100, amplitude), 0.1);
 }
@@ -199,8 +205,8 @@ TEST(PulsePlaybackRun, ServerGoneGivesErrorAndOnEndPlay)
 
 TEST(PulsePlaybackRun, NoServerFailsPlayWithoutHanging)
 {
-    TAudioPlayer2 player(nullptr,
-                         std::make_unique<PulsePlaybackBackend>(QStringLiteral("unix:/nonexistent/velquor/native")));
+    TAudioPlayer2 player(nullptr, std::make_unique<PulsePlaybackBackend>(
+                                      QStringLiteral("unix:/nonexistent/velquor/native")));
     int ends = 0;
     QObject::connect(&player, &TAudioPlayer2::OnEndPlay, [&] { ++ends; });
     player.Play();

@@ -11,7 +11,8 @@
 
 #include <numeric>
 
-namespace {
+namespace
+{
 
 SampleArray ramp(int64_t from, size_t count)
 {
@@ -269,7 +270,7 @@ TEST(RecordLogic, TimerReportsPositionAndPeakLevelsPerChannel)
     EXPECT_EQ(ticks[0], (std::array<int, 3>{6, 1000, 32767}));
     ASSERT_TRUE(test_support::wait_until([&] { return ticks.size() >= 2; }, 3000));
     EXPECT_EQ(ticks[1], (std::array<int, 3>{6, 0, 0})); // peaks are per period
-    EXPECT_TRUE(r.blocks.empty());                        // BlockSize 0: no block events
+    EXPECT_TRUE(r.blocks.empty());                      // BlockSize 0: no block events
 }
 
 TEST(RecordLogic, SetWaveFormatRejectsImpossibleFormats)
@@ -287,7 +288,9 @@ struct Conversion {
     int samples;
 };
 
-class RecordConversion : public ::testing::TestWithParam<Conversion> {};
+class RecordConversion : public ::testing::TestWithParam<Conversion>
+{
+};
 
 TEST_P(RecordConversion, MillisecondsAndSamplesUseRateTimesChannels)
 {
@@ -304,16 +307,20 @@ INSTANTIATE_TEST_SUITE_P(Formats, RecordConversion,
                                            Conversion{48000, 2, 1000, 96000},
                                            Conversion{11025, 1, 3000, 33075}));
 
-namespace {
+namespace
+{
 
 std::vector<CaptureDeviceInfo> two_cards()
 {
-    CaptureDeviceInfo a{QStringLiteral("Built-in Audio"), true,
-                        {{QStringLiteral("Microphone"), QStringLiteral("alsa_input"), QStringLiteral("mic")},
-                         {QStringLiteral("Line In"), QStringLiteral("alsa_input"), QStringLiteral("line")},
-                         {QStringLiteral("Monitor of Speakers"), QStringLiteral("alsa_output.monitor"), {}}}};
+    CaptureDeviceInfo a{
+        QStringLiteral("Built-in Audio"),
+        true,
+        {{QStringLiteral("Microphone"), QStringLiteral("alsa_input"), QStringLiteral("mic")},
+         {QStringLiteral("Line In"), QStringLiteral("alsa_input"), QStringLiteral("line")},
+         {QStringLiteral("Monitor of Speakers"), QStringLiteral("alsa_output.monitor"), {}}}};
     CaptureDeviceInfo dead{QStringLiteral("HDMI (off)"), false, {}};
-    CaptureDeviceInfo usb{QStringLiteral("USB Mic"), true,
+    CaptureDeviceInfo usb{QStringLiteral("USB Mic"),
+                          true,
                           {{QStringLiteral("USB Mic"), QStringLiteral("usb_input"), {}}}};
     return {a, dead, usb};
 }

@@ -2,22 +2,24 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QThread>
 #include <QUuid>
-#include <QElapsedTimer>
 
 #include <cmath>
 #include <cstdlib>
 
-namespace signal_checks {
+namespace signal_checks
+{
 
 SampleArray channel(const SampleArray &interleaved, int channels, int which)
 {
     SampleArray out;
     out.reserve(interleaved.size() / static_cast<size_t>(channels));
-    for (size_t i = static_cast<size_t>(which); i < interleaved.size(); i += static_cast<size_t>(channels))
+    for (size_t i = static_cast<size_t>(which); i < interleaved.size();
+         i += static_cast<size_t>(channels))
         out.push_back(interleaved[i]);
     return out;
 }
@@ -132,9 +134,10 @@ PrivateSink::PrivateSink()
     const QString id = QUuid::createUuid().toString(QUuid::Id128).left(10);
     m_name = QStringLiteral("velquor_test_") + id;
     m_description = QStringLiteral("Velquor_Test_") + id;
-    const QString out = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                               QStringLiteral("sink_name=") + m_name, QStringLiteral("rate=44100"),
-                               QStringLiteral("sink_properties=device.description=") + m_description});
+    const QString out =
+        pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+               QStringLiteral("sink_name=") + m_name, QStringLiteral("rate=44100"),
+               QStringLiteral("sink_properties=device.description=") + m_description});
     bool ok = false;
     const int module = out.trimmed().toInt(&ok);
     m_module = ok ? module : -1;
@@ -149,7 +152,8 @@ PrivateSink::~PrivateSink()
 qint64 PrivateSink::play_tone(double frequency, double seconds, double amplitude) const
 {
     const int rate = 44100;
-    const QString path = m_dir.filePath(QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".raw"));
+    const QString path =
+        m_dir.filePath(QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".raw"));
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return -1;
@@ -157,7 +161,8 @@ qint64 PrivateSink::play_tone(double frequency, double seconds, double amplitude
     QByteArray data(static_cast<qsizetype>(frames * 4), Qt::Uninitialized);
     auto *out = reinterpret_cast<int16_t *>(data.data());
     for (int64_t i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
+        const double v =
+            amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
         out[2 * i] = out[2 * i + 1] = static_cast<int16_t>(std::lround(v * 32767.0));
     }
     f.write(data);
@@ -178,7 +183,10 @@ OwnServer::~OwnServer()
     kill();
 }
 
-QString OwnServer::address() const { return QStringLiteral("unix:") + m_dir.filePath(QStringLiteral("native")); }
+QString OwnServer::address() const
+{
+    return QStringLiteral("unix:") + m_dir.filePath(QStringLiteral("native"));
+}
 
 bool OwnServer::start()
 {
@@ -194,15 +202,17 @@ bool OwnServer::start()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QString run = m_dir.filePath(QStringLiteral("run"));
     QDir().mkpath(run);
-    QFile::setPermissions(run, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(run,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run);
     env.insert(QStringLiteral("HOME"), m_dir.path());
     m_process.setProcessEnvironment(env);
     m_process.setProgram(QStringLiteral("pulseaudio"));
-    m_process.setArguments({QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                            QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
-                            QStringLiteral("--system=no"), QStringLiteral("-F"), script.fileName(),
-                            QStringLiteral("--log-target=file:") + m_dir.filePath(QStringLiteral("log"))});
+    m_process.setArguments(
+        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+         QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
+         QStringLiteral("--system=no"), QStringLiteral("-F"), script.fileName(),
+         QStringLiteral("--log-target=file:") + m_dir.filePath(QStringLiteral("log"))});
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return false;
@@ -224,6 +234,9 @@ void OwnServer::kill()
     }
 }
 
-bool OwnServer::running() const { return m_process.state() == QProcess::Running; }
+bool OwnServer::running() const
+{
+    return m_process.state() == QProcess::Running;
+}
 
 } // namespace signal_checks

@@ -10,7 +10,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-namespace signal_checks {
+namespace signal_checks
+{
 
 // One channel of interleaved samples.
 SampleArray channel(const SampleArray &interleaved, int channels, int which = 0);
@@ -53,7 +54,8 @@ struct OwnerLikeRecording {
 
 // A null sink of the test's own in the harness's server, so that tests that
 // run side by side (ctest -j) never hear each other.
-class PrivateSink {
+class PrivateSink
+{
 public:
     PrivateSink();
     ~PrivateSink();
@@ -77,13 +79,14 @@ private:
 QString pactl(const QStringList &args);
 
 // A pulseaudio of the test's own with a null sink, on its own socket.
-class OwnServer {
+class OwnServer
+{
 public:
     OwnServer();
     ~OwnServer();
-    bool start();                       // false when it did not come up in ~5 s
-    QString address() const;            // "unix:/…/native"
-    void kill();                        // SIGKILL, as a crash would
+    bool start();            // false when it did not come up in ~5 s
+    QString address() const; // "unix:/…/native"
+    void kill();             // SIGKILL, as a crash would
     bool running() const;
 
 private:

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-class FakeCaptureBackend : public CaptureBackend {
+class FakeCaptureBackend : public CaptureBackend
+{
 public:
     struct Started {
         InputLineInfo line;

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-class FakePlaybackBackend : public PlaybackBackend {
+class FakePlaybackBackend : public PlaybackBackend
+{
 public:
     // set up by the test
     bool start_succeeds = true;
@@ -36,7 +37,8 @@ public:
         std::vector<int16_t> buffer(n);
         bool end = false;
         const size_t got = m_on_pull(buffer.data(), n, end);
-        output.insert(output.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got));
+        output.insert(output.end(), buffer.begin(),
+                      buffer.begin() + static_cast<std::ptrdiff_t>(got));
         m_played += static_cast<int64_t>(got);
         if (end)
             end_seen = true;
