@@ -230,6 +230,43 @@ TEST(SkinGlyph, MalformedPathDataIsReported)
     }
 }
 
+TEST(SkinPacking, FilesNamedInTheSourceAreEmbedded)
+{
+    // Packed at build time by tools/skin/pack_skin.py from fixtures/embed_skin.json.
+    TSkin skin;
+    skin.LoadSkin(QStringLiteral(VELQUOR_PACKED_FIXTURE));
+    QWidget window;
+    skin.AttachWindow(&window);
+    skin.ApplySkinForm(&window, QStringLiteral("F"));
+    EXPECT_EQ(grab_image(window, 1.0).pixelColor(16, 16), QColor(Qt::red));
+    EXPECT_EQ(grab_image(window, 2.0).pixelColor(32, 32), QColor(Qt::blue));
+}
+
+TEST(SkinPacking, TheDocumentedMinimalSkinWorks)
+{
+    QFile doc(QStringLiteral(VELQUOR_SKIN_FORMAT_DOC));
+    ASSERT_TRUE(doc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(doc.readAll());
+    const qsizetype section = text.indexOf(QLatin1String("## A minimal skin"));
+    ASSERT_GE(section, 0);
+    const qsizetype start = text.indexOf(QLatin1String("```json\n"), section);
+    const qsizetype end = text.indexOf(QLatin1String("```"), start + 7);
+    ASSERT_TRUE(start > 0 && end > start);
+    QTemporaryDir dir;
+    TSkin skin;
+    skin.LoadSkin(write_file(dir, QStringLiteral("minimal.json"),
+                             text.mid(start + 8, end - start - 8).toUtf8()));
+    QWidget main_window;
+    skin.AttachWindow(&main_window);
+    skin.ApplySkinForm(&main_window, QStringLiteral("ZI3Ruzerudi"));
+    ISkinForm *form = skin.GetSkinForm(&main_window);
+    for (const char *name : {"Play Bar", "File Name", "Time", "Format", "Record"})
+        EXPECT_NE(form->FindObject(QString::fromLatin1(name)), nullptr) << name;
+    QWidget list_window;
+    skin.AttachWindow(&list_window);
+    EXPECT_NO_THROW(skin.ApplySkinForm(&list_window, QStringLiteral("List")));
+}
+
 // The compiled-in skin and the skin file the build writes beside the program
 // carry the forms and elements the windows rely on.
 class ShippedSkin : public ::testing::TestWithParam<bool>
