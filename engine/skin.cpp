@@ -98,6 +98,7 @@ void TSkin::ApplySkinForm(QWidget *window, const QString &form_name)
     }
     if (surface) {
         // Later, not now: we may be inside one of the old surface's own events.
+        surface->disconnect(this); // the old form reports nothing more
         surface->hide();
         surface->setParent(nullptr);
         surface->deleteLater();

@@ -324,6 +324,16 @@ TEST_F(SkinWindow, HandlersMayReplaceTheFormInsideTheirOwnEvent)
     EXPECT_EQ(clicks, 2);
 }
 
+TEST_F(SkinWindow, AReplacedFormReportsNothingMore)
+{
+    QSignalSpy click(&skin, &TSkin::OnClick);
+    QObject::connect(&skin, &TSkin::OnMouseUp, &skin, [&](TSkin *, ISkinObject *) {
+        skin.ApplySkinForm(&window, QStringLiteral("Other"));
+    });
+    QTest::mouseClick(surface(), Qt::LeftButton, {}, QPoint(20, 25));
+    EXPECT_EQ(click.count(), 0); // the click would name an element of a form that is gone
+}
+
 // The shipped skin: the record button is red, and every state stays sharp at 2x.
 TEST(DefaultSkinLook, RecordIsRedAndTwoTimesRendersAtFullDensity)
 {
