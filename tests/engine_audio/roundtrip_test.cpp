@@ -246,3 +246,42 @@ TEST(AudioFileWrite, CreateFailsInAFolderWithoutWritePermission)
 }
 
 } // namespace
+
+namespace
+{
+
+class EmptyRecording : public testing::TestWithParam<Format>
+{
+};
+
+// Stop right after start: the file is complete and holds (next to) nothing.
+TEST_P(EmptyRecording, ClosesIntoAFileThatReadsAsEmpty)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("empty") + extension(GetParam()));
+    TAudioFile2 out;
+    choose_format(out, GetParam(), 44100, 2);
+    out.CreateOutputFile(path, 0);
+    ASSERT_EQ(out.ErrorCode(), 0);
+    EXPECT_TRUE(out.WriteArray({}));
+    EXPECT_EQ(out.Duration(), 0);
+    out.CloseFile();
+    EXPECT_EQ(out.ErrorCode(), 0) << out.ErrorText().toStdString();
+
+    TAudioFile2 in;
+    try {
+        in.OpenFile(path, 0, 1);
+    } catch (const EngineError &) {
+        return; // refusing a file without audio is fine too
+    }
+    // At most the codec's padding of one frame.
+    EXPECT_LE(in.TotalSamples(), 2 * 2048);
+    EXPECT_LE(read_all(in).size(), 2u * 2048);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EmptyRecording,
+                         testing::Values(Format::wav16, Format::wav8, Format::mp3, Format::ogg,
+                                         Format::wma),
+                         [](const auto &info) { return std::string(format_name(info.param)); });
+
+} // namespace
