@@ -3,8 +3,12 @@
 // docs/skin-format.md), draws the whole client area of the windows it is
 // applied to, and reports what the user does with the named elements.
 // Child widgets placed on a skinned window stay visible above the skin.
-// User-interface thread only. LoadSkin throws EngineError with a message
-// naming the file and the problem.
+// Coordinates are logical pixels of the client area; slider positions run
+// 0..1000. User-interface thread only; nothing blocks but LoadSkin reading
+// its file. Events are emitted straight from mouse input, and their handlers
+// may call anything here, ApplySkinForm on the same window included. LoadSkin
+// throws EngineError with a message naming the file and the problem (the skin
+// loaded before stays); element pointers live as long as their window's form.
 
 #include "audio_types.h"
 
