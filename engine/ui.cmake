@@ -5,8 +5,8 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(VELQUOR_SKIN_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../skins/default/skin.json)
 set(VELQUOR_SKIN_PACKER ${CMAKE_CURRENT_LIST_DIR}/../tools/skin/pack_skin.py)
-file(GLOB VELQUOR_SKIN_ASSETS CONFIGURE_DEPENDS
-     ${CMAKE_CURRENT_LIST_DIR}/../skins/default/*.png ${CMAKE_CURRENT_LIST_DIR}/../data/icons/*.png)
+# Pictures the skin source embeds with "@file:NAME.png".
+file(GLOB VELQUOR_SKIN_ASSETS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../skins/default/*.png)
 
 set(builtin_skin ${CMAKE_CURRENT_BINARY_DIR}/builtin_skin/default_skin.json)
 add_custom_command(
