@@ -97,12 +97,13 @@ TEST(PulseCaptureRun, BusyUserInterfaceLosesNothing)
     PrivateSink sink;
     ASSERT_TRUE(sink.ok());
     OwnerLikeRecording r(44100, 2);
+    qint64 player = -1;
+    // The tone starts in the first block event, which then keeps the thread busy for 1 s.
+    r.on_first_event = [&] { player = sink.play_tone(tone_hz, 1.5, tone_amplitude); };
     r.sleep_ms_in_first_event = 1000;
     ASSERT_TRUE(r.select_device(sink.device_name()));
     ASSERT_TRUE(r.start());
-    // Let the first block event start its sleep, then sound the tone into it.
-    ASSERT_TRUE(test_support::wait_until([&] { return r.block_events > 0; }, 5000));
-    const qint64 player = sink.play_tone(tone_hz, 1.5, tone_amplitude);
+    ASSERT_TRUE(test_support::wait_until([&] { return r.block_events > 0; }, 8000));
     const int wanted = r.rec.MillisecondsToSamples(3000);
     EXPECT_TRUE(test_support::wait_until([&] { return r.rec.RecordedSamples() >= wanted; }, 12000));
     test_support::kill_player(player);

@@ -80,8 +80,12 @@ OwnerLikeRecording::OwnerLikeRecording(uint32_t rate, int channels,
     rec.SetWaveFormat(rate, channels);
     rec.setBlockSize(rec.MillisecondsToSamples(200));
     QObject::connect(&rec, &TAudioRecord2::OnEndArrayRecord, [this](QObject *, int) {
-        if (block_events++ == 0 && sleep_ms_in_first_event > 0)
-            QThread::msleep(static_cast<unsigned long>(sleep_ms_in_first_event));
+        if (block_events++ == 0) {
+            if (on_first_event)
+                on_first_event();
+            if (sleep_ms_in_first_event > 0)
+                QThread::msleep(static_cast<unsigned long>(sleep_ms_in_first_event));
+        }
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         if (rec.ErrorCode() != 0) {

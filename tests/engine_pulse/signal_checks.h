@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 namespace signal_checks
@@ -49,7 +50,8 @@ struct OwnerLikeRecording {
     SampleArray stream;
     int block_events = 0;
     int error_seen_at_event = 0;
-    int sleep_ms_in_first_event = 0; // a busy user-interface thread
+    int sleep_ms_in_first_event = 0;      // a busy user-interface thread
+    std::function<void()> on_first_event; // runs before that sleep
 };
 
 // A null sink of the test's own in the harness's server, so that tests that
