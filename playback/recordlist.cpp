@@ -106,7 +106,8 @@ void Tfm_list::showEvent(QShowEvent *event)
 
 void Tfm_list::FormShow()
 {
-    if (m_skin && m_skin->Loaded()) {
+    // A user's skin may lack the list's form: the list then shows unskinned.
+    if (m_skin && m_skin->Loaded() && m_skin->FormNames().contains(QStringLiteral("List"))) {
         m_skin->AttachWindow(this);
         m_skin->ApplySkinForm(this, QStringLiteral("List"));
     }
