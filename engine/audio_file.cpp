@@ -9,6 +9,7 @@
 #include "wma_profiles.h"
 #include "wma_writer.h"
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 

@@ -6,9 +6,11 @@
 // Reading:  OpenFile -> properties / Seek / ReadArray ... -> CloseFile.
 // Writing:  one format choice (SetMp3Encoder, SetWmaProfile, SetWavFormat,
 //           SetOggFormat) -> CreateOutputFile -> WriteArray ... -> CloseFile.
-// Errors: OpenFile throws EngineError; CreateOutputFile and WriteArray set
-// ErrorCode (and WriteArray returns false) instead of throwing, so that a
-// recorder can finish the file and tell the user.
+// Errors: OpenFile throws EngineError; CreateOutputFile, WriteArray and
+// CloseFile set ErrorCode (and WriteArray returns false) instead of throwing,
+// so that a recorder can finish the file and tell the user: 1 format refused,
+// 2 file not created, 3 write failed (what came before stays playable),
+// 4 file not completed. CreateOutputFile clears it.
 
 #include "audio_types.h"
 
@@ -20,7 +22,8 @@ class TAudioFile2LameEnc;
 class AudioDecoder;
 class AudioWriter;
 
-class TAudioFile2 : public QObject {
+class TAudioFile2 : public QObject
+{
     Q_OBJECT
 public:
     explicit TAudioFile2(QObject *parent = nullptr);

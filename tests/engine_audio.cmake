@@ -13,3 +13,12 @@ target_compile_definitions(engine_audio_tests PRIVATE
   AUDIO_WRITER_CHILD="$<TARGET_FILE:audio_writer_child>"
   AUDIO_CORPUS_DIR="${CMAKE_CURRENT_SOURCE_DIR}/corpus")
 add_dependencies(engine_audio_tests audio_writer_child)
+
+# libFuzzer target for OpenFile/ReadArray and ReadFromFile; needs clang, off by default.
+option(VELQUOR_AUDIO_FUZZER "Build the libFuzzer target audio_file_fuzzer (clang only)" OFF)
+if(VELQUOR_AUDIO_FUZZER)
+  add_executable(audio_file_fuzzer engine_audio/fuzz_audio_file.cpp)
+  target_compile_options(audio_file_fuzzer PRIVATE -fsanitize=fuzzer,address)
+  target_link_options(audio_file_fuzzer PRIVATE -fsanitize=fuzzer,address)
+  target_link_libraries(audio_file_fuzzer PRIVATE engine_audio)
+endif()
