@@ -125,7 +125,8 @@ SkinElementDef element_of(const QJsonValue &v, const QString &form_where, int in
             const auto it = shared.glyphs.find(iv.toString());
             if (it == shared.glyphs.end())
                 problem(iw, QStringLiteral("no glyph named \"%1\"").arg(iv.toString()));
-            el.glyph = it->second;
+            else
+                el.glyph = it->second;
         } else {
             const QJsonObject io = object_of(iv, iw);
             if (io.contains(QLatin1String("png")))
@@ -149,7 +150,8 @@ SkinElementDef element_of(const QJsonValue &v, const QString &form_where, int in
             if (it == shared.classes.end())
                 problem(where + QStringLiteral(".class"),
                         QStringLiteral("no class named \"%1\"").arg(n));
-            looks.push_back(it->second);
+            else
+                looks.push_back(it->second);
         }
     }
     if (o.contains(QLatin1String("look")))
