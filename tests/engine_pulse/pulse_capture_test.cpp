@@ -224,3 +224,23 @@ TEST(PulseCaptureRun, ServerKilledMidCaptureGivesErrorTwoWithoutHanging)
     r.rec.Start();
     EXPECT_EQ(r.rec.ErrorCode(), 1);
 }
+
+TEST(PulseCaptureRun, ServerThatStopsAnsweringNeverHangsTheRecorder)
+{
+    ASSERT_TRUE(test_support::require_pulse());
+    OwnServer server;
+    ASSERT_TRUE(server.start());
+    OwnerLikeRecording r(44100, 2, std::make_unique<PulseCaptureBackend>(server.address()));
+    ASSERT_TRUE(r.start());
+    ASSERT_TRUE(test_support::wait_until([&] { return r.block_events >= 1; }, 8000));
+    server.freeze(true);
+    r.stop(); // its round trip to the server is bounded
+    EXPECT_EQ(r.stream.size(), static_cast<size_t>(r.rec.RecordedSamples()));
+
+    // A new connection to the frozen server gives up instead of waiting for ever.
+    TAudioRecord2 late(nullptr, std::make_unique<PulseCaptureBackend>(server.address()));
+    EXPECT_LT(late.LastDeviceIndex(), 0);
+    late.Start();
+    EXPECT_EQ(late.ErrorCode(), 1);
+    server.freeze(false);
+}

@@ -9,6 +9,7 @@
 #include <QUuid>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 
 namespace signal_checks
@@ -236,6 +237,12 @@ void OwnServer::kill()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+}
+
+void OwnServer::freeze(bool frozen)
+{
+    if (m_process.state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(m_process.processId()), frozen ? SIGSTOP : SIGCONT);
 }
 
 bool OwnServer::running() const

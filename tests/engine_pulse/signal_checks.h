@@ -86,9 +86,10 @@ class OwnServer
 public:
     OwnServer();
     ~OwnServer();
-    bool start();            // false when it did not come up in ~5 s
-    QString address() const; // "unix:/…/native"
-    void kill();             // SIGKILL, as a crash would
+    bool start();             // false when it did not come up in ~5 s
+    QString address() const;  // "unix:/…/native"
+    void kill();              // SIGKILL, as a crash would
+    void freeze(bool frozen); // SIGSTOP / SIGCONT: a server that stops answering
     bool running() const;
 
 private:
