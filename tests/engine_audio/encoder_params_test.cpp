@@ -110,12 +110,12 @@ TEST(OggCheck, RefusesWhatTheEncoderCannotDo)
     EXPECT_FALSE(file.CheckOggFormat(44100, 2, -1, -1, -1));
 }
 
-TEST(OggQuality, OutOfRangeValuesAreClampedAndHigherQualityIsBigger)
+TEST(OggQuality, HigherQualityIsBiggerAndValuesAbove1000AreClamped)
 {
     QTemporaryDir dir;
-    qint64 sizes[3] = {};
-    const int16_t qualities[3] = {-32768 + 1, 500, 32767};
-    for (int i = 0; i < 3; ++i) {
+    const int16_t qualities[4] = {0, 500, 1000, 32767};
+    qint64 sizes[4] = {};
+    for (int i = 0; i < 4; ++i) {
         const QString path = dir.filePath(QStringLiteral("q%1.ogg").arg(i));
         TAudioFile2 out;
         out.SetOggFormat(44100, 2, 128, 128, 128, qualities[i]);
@@ -125,8 +125,9 @@ TEST(OggQuality, OutOfRangeValuesAreClampedAndHigherQualityIsBigger)
         out.CloseFile();
         sizes[i] = QFileInfo(path).size();
     }
-    // -32767 is bit-rate mode like -1; 32767 is clamped to the best quality.
+    EXPECT_LT(sizes[0], sizes[1]);
     EXPECT_LT(sizes[1], sizes[2]);
+    EXPECT_NEAR(static_cast<double>(sizes[3]), static_cast<double>(sizes[2]), sizes[2] * 0.01);
 }
 
 // The layer III bit-rate tables LAME implements, per MPEG version.
