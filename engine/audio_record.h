@@ -94,7 +94,7 @@ private:
     int m_peak_right = 0;
     bool m_notify_queued = false;
     int m_thread_error = 0;
-    uint64_t m_run = 0; // tells data of an old stream from the current one
+    uint64_t m_run = 0; // errors of an earlier stream are ignored
 
     QTimer m_timer;
 };
