@@ -1,5 +1,6 @@
 #include "option.h"
 
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -32,6 +33,10 @@ Tfm_option::Tfm_option(QWidget *parent) : QDialog(parent)
     layout->addWidget(device_group);
     layout->addWidget(volume_group);
     layout->addStretch();
+    // The other pages and their Ok come with the full dialog; until then it only closes.
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
 }
 
 int Tfm_option::device_number_at(int position) const
