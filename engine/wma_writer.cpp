@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
 }
 
@@ -119,7 +120,14 @@ void WmaWriter::open(const QString &path)
         release();
         fail(QStringLiteral("Cannot create"), rc);
     }
-    rc = avformat_write_header(m_format, nullptr);
+    // Audio reaches the file a whole ASF packet at a time; at low bit rates the
+    // default 3200-byte packet holds a second, so size packets to about a
+    // quarter second of audio.
+    AVDictionary *options = nullptr;
+    const int64_t packet = std::clamp<int64_t>(m_bit_rate / 8 / 4, 800, 3200);
+    av_dict_set_int(&options, "packet_size", packet, 0);
+    rc = avformat_write_header(m_format, &options);
+    av_dict_free(&options);
     if (rc < 0) {
         release();
         fail(QStringLiteral("Cannot write to"), rc);

@@ -1,6 +1,7 @@
 // Helper process for the interrupted-write tests.
 //   audio_writer_child kill  <format> <path> <seconds>
 //       writes <seconds> of tone, prints "ready <samples>" and waits to be killed.
+//       <format> is mp3, ogg, wav16, wav8, wma or wma:<preset>.
 //   audio_writer_child fsize <format> <path> <max bytes>
 //       writes under a file-size limit until WriteArray fails, closes the file
 //       and prints "failed <ErrorCode> <samples written>".
@@ -38,6 +39,8 @@ int main(int argc, char **argv)
 
     TAudioFile2 file;
     choose_format(file, format, 44100, 2);
+    if (format_text.rfind("wma:", 0) == 0) // another WMA preset, "wma:37"
+        file.SetWmaProfile(std::atoi(format_text.c_str() + 4));
     file.CreateOutputFile(path, 0);
     if (file.ErrorCode() != 0)
         return 4;
