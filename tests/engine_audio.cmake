@@ -22,3 +22,5 @@ if(VELQUOR_AUDIO_FUZZER)
   target_link_options(audio_file_fuzzer PRIVATE -fsanitize=fuzzer,address)
   target_link_libraries(audio_file_fuzzer PRIVATE engine_audio)
 endif()
+# The tag tests also write tags the way other programs do, with TagLib itself.
+target_link_libraries(engine_audio_tests PRIVATE PkgConfig::TAGLIB)

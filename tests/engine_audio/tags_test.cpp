@@ -8,6 +8,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/wavfile.h>
 
 using namespace audio_test;
 
@@ -161,6 +166,84 @@ TEST(Genres, ListHas148NamesAndExactLookup)
     EXPECT_EQ(genre_index_of(QString()), -1);
     // No name twice, so number <-> text is one to one.
     EXPECT_EQ(QSet<QString>(genre_names().begin(), genre_names().end()).size(), 148);
+}
+
+} // namespace
+
+// Tags as other programs write them, made with TagLib directly.
+namespace
+{
+
+QString tone_file(const QTemporaryDir &dir, Format f)
+{
+    const QString path = dir.filePath(QStringLiteral("other") + extension(f));
+    TAudioFile2 out;
+    choose_format(out, f, 44100, 2);
+    out.CreateOutputFile(path, 0);
+    write_tone(out, 0.3);
+    out.CloseFile();
+    return path;
+}
+
+TEST(TagsFromOtherPrograms, Id3GenreNumbersGiveTheIndex)
+{
+    QTemporaryDir dir;
+    const QString path = tone_file(dir, Format::mp3);
+    const QByteArray name = QFile::encodeName(path);
+    for (const char *tcon : {"(17)", "17", "255", "(255)", "Rock", "Not a genre"}) {
+        {
+            TagLib::MPEG::File f(name.constData());
+            auto *frame = new TagLib::ID3v2::TextIdentificationFrame("TCON");
+            frame->setText(tcon);
+            f.ID3v2Tag(true)->removeFrames("TCON");
+            f.ID3v2Tag(true)->addFrame(frame);
+            ASSERT_TRUE(
+                f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v3));
+        }
+        TAudioInformation2 r;
+        ASSERT_TRUE(r.ReadFromFile(path)) << tcon;
+        const std::string t = tcon;
+        if (t == "(17)" || t == "17" || t == "Rock") {
+            EXPECT_EQ(r.infoGenreIndex, 17) << tcon;
+            EXPECT_EQ(r.infoGenreS, QStringLiteral("Rock")) << tcon;
+        } else if (t == "255" || t == "(255)") {
+            // "No genre": TagLib drops 255, other readers keep it; either way no
+            // name of the list is chosen.
+            EXPECT_TRUE(r.infoGenreIndex < 0 || r.infoGenreIndex > 147) << tcon;
+            EXPECT_TRUE(r.infoGenreS.isEmpty()) << tcon;
+        } else {
+            EXPECT_EQ(r.infoGenreIndex, -1);
+            EXPECT_EQ(r.infoGenreS, QStringLiteral("Not a genre"));
+        }
+    }
+}
+
+TEST(TagsFromOtherPrograms, WavWithOnlyRiffInfoIsRead)
+{
+    QTemporaryDir dir;
+    const QString path = tone_file(dir, Format::wav16);
+    {
+        TagLib::RIFF::WAV::File f(QFile::encodeName(path).constData());
+        TagLib::RIFF::Info::Tag *info = f.InfoTag();
+        info->setTitle("Info title");
+        info->setArtist("Info artist");
+        info->setGenre("Jazz");
+        info->setYear(1971);
+        info->setTrack(3);
+        ASSERT_TRUE(f.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripOthers));
+    }
+    TAudioInformation2 r;
+    ASSERT_TRUE(r.ReadFromFile(path));
+    EXPECT_EQ(r.infoTitle, QStringLiteral("Info title"));
+    EXPECT_EQ(r.infoArtist, QStringLiteral("Info artist"));
+    EXPECT_EQ(r.infoGenreS, QStringLiteral("Jazz"));
+    EXPECT_EQ(r.infoGenreIndex, 8);
+    EXPECT_EQ(r.infoYear, 1971);
+    EXPECT_EQ(r.infoTrack, 3);
+    // And the audio is still the audio.
+    TAudioFile2 in;
+    in.OpenFile(path);
+    EXPECT_EQ(in.TotalSamples(), static_cast<int>(0.3 * 44100) * 2);
 }
 
 } // namespace
