@@ -1,6 +1,7 @@
 #include "audio_decoder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 
 extern "C" {
@@ -12,6 +13,13 @@ extern "C" {
 
 namespace
 {
+
+// FFmpeg reads "name:" at the start of a relative path as a protocol; an
+// explicit file URL of the absolute path is always the file itself.
+QByteArray ffmpeg_file_url(const QString &path)
+{
+    return QByteArrayLiteral("file:") + QFile::encodeName(QFileInfo(path).absoluteFilePath());
+}
 
 // Limits against damaged or hostile headers.
 constexpr int max_channels = 8;
@@ -158,7 +166,7 @@ void FfmpegDecoder::open_input()
     // The seek index would grow with the length of the file; our seeks
     // correct themselves by decoding, so a coarse index is enough.
     raw->max_index_size = 256 * 1024;
-    const QByteArray name = QFile::encodeName(m_path);
+    const QByteArray name = ffmpeg_file_url(m_path);
     if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) < 0)
         refuse(QStringLiteral("unknown format")); // raw is freed on failure
     m_format.reset(raw);
@@ -259,7 +267,7 @@ void FfmpegDecoder::rewind_to_start()
         throw EngineError(QStringLiteral("Out of memory"));
     raw->probesize = 2 * 1024 * 1024;
     raw->max_index_size = 256 * 1024;
-    const QByteArray name = QFile::encodeName(m_path);
+    const QByteArray name = ffmpeg_file_url(m_path);
     if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) < 0)
         refuse(QStringLiteral("it can no longer be opened"));
     m_format.reset(raw);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QFileInfo>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -12,6 +14,13 @@ extern "C" {
 
 namespace
 {
+
+// FFmpeg reads "name:" at the start of a relative path as a protocol; an
+// explicit file URL of the absolute path is always the file itself.
+QByteArray ffmpeg_file_url(const QString &path)
+{
+    return QByteArrayLiteral("file:") + QFile::encodeName(QFileInfo(path).absoluteFilePath());
+}
 
 QString av_text(int error)
 {
@@ -88,7 +97,7 @@ void WmaWriter::open(const QString &path)
     if (!codec)
         throw EngineError(QStringLiteral("This system's FFmpeg has no WMA encoder"));
 
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = ffmpeg_file_url(path);
     int rc = avformat_alloc_output_context2(&m_format, nullptr, "asf", name.constData());
     if (rc < 0 || !m_format)
         fail(QStringLiteral("Cannot create"), rc);

@@ -4,6 +4,7 @@
 #include "audio_test_util.h"
 #include "lame_enc.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -288,5 +289,32 @@ INSTANTIATE_TEST_SUITE_P(Formats, EmptyRecording,
                          testing::Values(Format::wav16, Format::wav8, Format::mp3, Format::ogg,
                                          Format::wma),
                          [](const auto &info) { return std::string(format_name(info.param)); });
+
+} // namespace
+
+namespace
+{
+
+// FFmpeg takes "name:" for a protocol; such file names must still be files.
+TEST(AudioFilePaths, NamesThatLookLikeUrlsAreFiles)
+{
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    for (Format f : {Format::wma, Format::mp3}) {
+        const QString name = QStringLiteral("http:take 1%20") + extension(f);
+        TAudioFile2 out;
+        choose_format(out, f, 44100, 2);
+        out.CreateOutputFile(name, 0);
+        EXPECT_EQ(out.ErrorCode(), 0) << out.ErrorText().toStdString();
+        write_tone(out, 0.5);
+        out.CloseFile();
+        EXPECT_TRUE(QFileInfo::exists(dir.filePath(name)));
+        TAudioFile2 in;
+        EXPECT_NO_THROW(in.OpenFile(name, 0, 1));
+        EXPECT_GT(in.TotalSamples(), 40000);
+    }
+    QDir::setCurrent(previous);
+}
 
 } // namespace
