@@ -247,3 +247,31 @@ TEST(TagsFromOtherPrograms, WavWithOnlyRiffInfoIsRead)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(NonAsciiPaths, EveryFormatWritesReadsAndTagsThem)
+{
+    QTemporaryDir dir;
+    for (Format f : {Format::mp3, Format::ogg, Format::wav16, Format::wma}) {
+        const QString path =
+            dir.filePath(QStringLiteral("Aufnahme \u00e4\u00f6 \u65e5\u672c") + extension(f));
+        TAudioFile2 out;
+        choose_format(out, f, 44100, 2);
+        out.CreateOutputFile(path, 0);
+        ASSERT_EQ(out.ErrorCode(), 0) << out.ErrorText().toStdString();
+        write_tone(out, 0.3);
+        out.CloseFile();
+        TAudioInformation2 w, r;
+        w.infoTitle = QStringLiteral("t");
+        EXPECT_TRUE(w.WriteToFile(path)) << format_name(f);
+        EXPECT_TRUE(r.ReadFromFile(path)) << format_name(f);
+        EXPECT_EQ(r.infoTitle, QStringLiteral("t"));
+        TAudioFile2 in;
+        in.OpenFile(path);
+        EXPECT_GT(in.TotalSamples(), 20000) << format_name(f);
+    }
+}
+
+} // namespace
