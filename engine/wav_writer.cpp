@@ -1,7 +1,9 @@
 #include "wav_writer.h"
 
-WavWriter::WavWriter(uint32_t sample_rate, int channels, uint32_t bits_per_sample)
-    : m_sample_rate(sample_rate), m_channels(channels), m_bits(bits_per_sample)
+WavWriter::WavWriter(uint32_t sample_rate, int channels, uint32_t bits_per_sample,
+                     int64_t max_data_bytes)
+    : m_sample_rate(sample_rate), m_channels(channels), m_bits(bits_per_sample),
+      m_max_data_bytes(max_data_bytes)
 {
 }
 
@@ -24,6 +26,7 @@ void WavWriter::open(const QString &path)
     info.channels = m_channels;
     info.format = SF_FORMAT_WAV | (m_bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
     m_path = path;
+    m_data_bytes = 0;
     m_file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!m_file)
         throw EngineError(QStringLiteral("Cannot create %1: %2")
@@ -36,13 +39,25 @@ void WavWriter::write(const int16_t *samples, size_t count)
     if (!m_file)
         throw EngineError(QStringLiteral("No WAV file is open"));
     // Whole frames only; a stray odd sample of a stereo stream is dropped.
-    const sf_count_t frames = static_cast<sf_count_t>(count) / m_channels;
-    if (frames == 0)
-        return;
-    const sf_count_t done = sf_writef_short(m_file, samples, frames);
-    if (done != frames)
-        throw EngineError(QStringLiteral("Cannot write to %1: %2")
-                              .arg(m_path, QString::fromLocal8Bit(sf_strerror(m_file))));
+    sf_count_t frames = static_cast<sf_count_t>(count) / m_channels;
+    const int64_t frame_bytes = static_cast<int64_t>(m_channels) * (m_bits / 8);
+    const int64_t room = (m_max_data_bytes - m_data_bytes) / frame_bytes;
+    const bool too_long = frames > room;
+    if (too_long)
+        frames = room;
+    if (frames > 0) {
+        const sf_count_t done = sf_writef_short(m_file, samples, frames);
+        m_data_bytes += done * frame_bytes;
+        if (done != frames)
+            throw EngineError(QStringLiteral("Cannot write to %1: %2")
+                                  .arg(m_path, QString::fromLocal8Bit(sf_strerror(m_file))));
+    }
+    // libsndfile would go on and wrap the 32-bit sizes, leaving a file that
+    // reads as a few minutes long.
+    if (too_long)
+        throw EngineError(
+            QStringLiteral("%1 has reached the largest size a WAV file can have (4 GiB)")
+                .arg(m_path));
 }
 
 void WavWriter::close()

@@ -7,10 +7,16 @@
 
 #include <sndfile.h>
 
+// RIFF sizes are 32 bits: a WAV file ends at 4 GiB. The margin leaves room for
+// the tags written after the recording.
+constexpr int64_t wav_max_data_bytes = 0xFFFFFFFFLL - 16 * 1024 * 1024;
+
 class WavWriter : public AudioWriter
 {
 public:
-    WavWriter(uint32_t sample_rate, int channels, uint32_t bits_per_sample);
+    // A write that would pass max_data_bytes of audio stores what fits and fails.
+    WavWriter(uint32_t sample_rate, int channels, uint32_t bits_per_sample,
+              int64_t max_data_bytes = wav_max_data_bytes);
     ~WavWriter() override;
 
     void open(const QString &path) override;
@@ -23,6 +29,8 @@ private:
     uint32_t m_sample_rate;
     int m_channels;
     uint32_t m_bits;
+    int64_t m_max_data_bytes;
+    int64_t m_data_bytes = 0;
     SNDFILE *m_file = nullptr;
     QString m_path;
 };

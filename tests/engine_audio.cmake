@@ -7,6 +7,7 @@ velquor_add_test(engine_audio_tests
   SOURCES engine_audio/audio_test_util.cpp engine_audio/roundtrip_test.cpp
     engine_audio/encoder_params_test.cpp engine_audio/tags_test.cpp
     engine_audio/interrupted_write_test.cpp engine_audio/bad_files_test.cpp
+    engine_audio/wav_limit_test.cpp
   LIBS engine_audio
   LABELS audio)
 target_compile_definitions(engine_audio_tests PRIVATE
