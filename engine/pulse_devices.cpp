@@ -25,6 +25,24 @@ QString shown_name(const QString &description, const QString &name)
     return description.isEmpty() ? name : description;
 }
 
+// Two sources of one card may both call a port "Microphone": name the source too.
+void disambiguate(std::vector<InputLineInfo> &lines, const std::vector<PulseSourceInfo> &sources)
+{
+    std::vector<bool> clash(lines.size(), false);
+    for (size_t i = 0; i < lines.size(); ++i)
+        for (size_t j = i + 1; j < lines.size(); ++j)
+            if (lines[i].name == lines[j].name)
+                clash[i] = clash[j] = true;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!clash[i])
+            continue;
+        for (const auto &s : sources)
+            if (s.name == lines[i].source_name)
+                lines[i].name +=
+                    QStringLiteral(" (") + shown_name(s.description, s.name) + QLatin1Char(')');
+    }
+}
+
 } // namespace
 
 std::vector<CaptureDeviceInfo> build_capture_devices(std::vector<PulseCardInfo> cards,
@@ -54,6 +72,7 @@ std::vector<CaptureDeviceInfo> build_capture_devices(std::vector<PulseCardInfo> 
                 continue;
             device.lines.push_back({shown_name(s.description, s.name), s.name, QString()});
         }
+        disambiguate(device.lines, sources);
         device.usable = !device.lines.empty();
         devices.push_back(std::move(device));
     }

@@ -120,6 +120,32 @@ TEST(PulseDeviceGrouping, CardsGetInputsThenMonitorsAndLoneSourcesStandAlone)
     EXPECT_TRUE(devices[4].lines[0].port_name.isEmpty());
 }
 
+TEST(PulseDeviceGrouping, SameNamedLinesOfOneCardNameTheirSource)
+{
+    std::vector<PulseCardInfo> cards{{0, QStringLiteral("pci"), QStringLiteral("Audio")}};
+    std::vector<PulseSourceInfo> sources{
+        {1,
+         QStringLiteral("front.in"),
+         QStringLiteral("Front"),
+         0,
+         none,
+         {{QStringLiteral("mic"), QStringLiteral("Microphone")}}},
+        {2,
+         QStringLiteral("rear.in"),
+         QStringLiteral("Rear"),
+         0,
+         none,
+         {{QStringLiteral("mic"), QStringLiteral("Microphone")},
+          {QStringLiteral("line"), QStringLiteral("Line In")}}},
+    };
+    const auto devices = build_capture_devices(cards, sources, {});
+    ASSERT_EQ(devices.size(), 1u);
+    ASSERT_EQ(devices[0].lines.size(), 3u);
+    EXPECT_EQ(devices[0].lines[0].name, QStringLiteral("Microphone (Front)"));
+    EXPECT_EQ(devices[0].lines[1].name, QStringLiteral("Microphone (Rear)"));
+    EXPECT_EQ(devices[0].lines[2].name, QStringLiteral("Line In"));
+}
+
 class VolumeMapping : public ::testing::TestWithParam<int>
 {
 };
