@@ -50,6 +50,11 @@ TEST_P(PulseCapture, RecordsAPlayedToneWholeAndInTime)
     ASSERT_TRUE(sink.ok());
     OwnerLikeRecording r(f.rate, f.channels);
     ASSERT_TRUE(r.select_device(sink.device_name()));
+    int level_left = 0, level_right = 0;
+    QObject::connect(&r.rec, &TAudioRecord2::OnTimer, [&](QObject *, int, int left, int right) {
+        level_left = std::max(level_left, left);
+        level_right = std::max(level_right, right);
+    });
     ASSERT_TRUE(r.start());
     const qint64 player = sink.play_tone(tone_hz, 1.0, tone_amplitude);
     const int wanted = r.rec.MillisecondsToSamples(2500);
@@ -66,6 +71,14 @@ TEST_P(PulseCapture, RecordsAPlayedToneWholeAndInTime)
     EXPECT_LE(before_stop, blocks);
     EXPECT_GE(before_stop, blocks - 1);
     EXPECT_EQ(r.error_seen_at_event, 0);
+
+    // The level display sees the tail of the very stream GetArray gave out.
+    const size_t view = 1024 * static_cast<size_t>(f.channels);
+    ASSERT_GE(r.stream.size(), view);
+    EXPECT_EQ(r.rec.PeekArray(static_cast<int>(view)),
+              SampleArray(r.stream.end() - view, r.stream.end()));
+    EXPECT_NEAR(level_left, amplitude, amplitude * 0.1);
+    EXPECT_NEAR(level_right, amplitude, amplitude * 0.1);
 
     const SampleArray left = channel(r.stream, f.channels, 0);
     const Span span = loud_span(left, loud);
