@@ -246,3 +246,37 @@ TEST(PlayerLogic, SetWaveFormatRejectsImpossibleFormats)
     p.player->SetWaveFormat(8000, 1);
     EXPECT_EQ(p.player->SamplesToMilliseconds(8000), 1000);
 }
+
+TEST(PlayerLogic, HandlersThatPumpEventsStillGetEachEventOnce)
+{
+    Player p;
+    Feeder f{p.player.get(), 4410 * 8};
+    f.attach();
+    QObject::connect(p.player.get(), &TAudioPlayer2::OnEndArrayPlay, [] {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    });
+    p.player->Play();
+    f.feed();
+    f.feed();
+    for (int i = 0; i < 100 && p.play_ends == 0; ++i) {
+        p.fake->advance(4410 * 3); // several arrays end between two deliveries
+        pump();
+    }
+    EXPECT_EQ(p.play_ends, 1);
+    EXPECT_EQ(p.array_ends, 8); // the end mark is no array
+    EXPECT_EQ(p.fake->output, ramp(0, 4410 * 8));
+}
+
+TEST(PlayerLogic, PlayWhilePlayingKeepsTheRunGoing)
+{
+    Player p;
+    p.player->Play();
+    p.player->PlayArray(ramp(0, 1000));
+    p.fake->advance(400);
+    p.player->Play(); // already playing: not a new run
+    EXPECT_EQ(p.fake->starts, 1);
+    EXPECT_EQ(p.player->PlayedSamples(), 400);
+    pump();
+    EXPECT_EQ(p.requests, 1); // only the first Play found nothing queued
+}
