@@ -57,6 +57,12 @@ Analysis analyse(const QString &path, double skip_start, double skip_end)
     return r;
 }
 
+// The tone stops with the test, however the test ends.
+struct Tone {
+    qint64 pid;
+    ~Tone() { test_support::kill_player(pid); }
+};
+
 class EndToEnd : public ::testing::TestWithParam<std::pair<int, const char *>> {
 protected:
     QTemporaryDir out;
@@ -79,8 +85,8 @@ TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
                 app.option->cb_source->itemText(0).contains(QStringLiteral("Monitor")))
         << app.option->cb_source->itemText(0).toStdString();
 
-    const qint64 player = test_support::play_sine(1000.0, 10.0);
-    ASSERT_GT(player, 0);
+    const Tone player{test_support::play_sine(1000.0, 10.0)};
+    ASSERT_GT(player.pid, 0);
     QTest::qWait(300);
     app.click(QStringLiteral("Record"));
     ASSERT_TRUE(app.main->recording);
@@ -90,7 +96,6 @@ TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
     const int three_seconds = record->MillisecondsToSamples(3000);
     EXPECT_TRUE(test_support::wait_until([&] { return record->SamplePosition() >= three_seconds; }, 9000));
     app.click(QStringLiteral("Stop"));
-    test_support::kill_player(player);
     ASSERT_FALSE(app.main->recording);
 
     const QString path = app.list->path_of(0);
@@ -134,14 +139,13 @@ TEST(EndToEndSchedule, AWindowAFewSecondsAheadRecordsByItself)
     QTimer follow;
     QObject::connect(&follow, &QTimer::timeout, [&] { app.clock->time = QDateTime::currentDateTime(); });
     follow.start(50);
-    const qint64 player = test_support::play_sine(500.0, 12.0);
+    const Tone player{test_support::play_sine(500.0, 12.0)};
     ASSERT_TRUE(test_support::wait_until([&] { return app.main->recording; }, 6000));
     EXPECT_TRUE(app.main->scheduled_run);
     const int length = app.main->scheduled_length_s;
     EXPECT_GE(length, 2);
     EXPECT_LE(length, 3);
     ASSERT_TRUE(test_support::wait_until([&] { return !app.main->recording; }, 10000));
-    test_support::kill_player(player);
     EXPECT_FALSE(app.main->Timer.isActive());
     const Analysis a = analyse(app.list->path_of(0), 0.3, 0.2);
     EXPECT_NEAR(a.seconds, length, 0.35);
