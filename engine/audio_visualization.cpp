@@ -23,6 +23,9 @@ constexpr int spot_interval = 1;    // SpotInterval
 constexpr int line_interval = 1;    // LineInterval
 constexpr int tick_hold_ms = 200;   // TickDelayTime
 constexpr int tick_step_ms = 20;    // TickReleaseTime
+// Falling ticks are placed by the clock; 25 pictures a second show them
+// smoothly without repainting at the release step's 50 a second.
+constexpr int tick_repaint_ms = 40;
 constexpr double floor_db = -60.0;  // bottom of the scale, relative to a full-scale sine
 const QColor line_color(1, 138, 0); // LineLow/Mid/HighColor
 
@@ -161,7 +164,7 @@ TAudioVisualizationEx2::TAudioVisualizationEx2(QWidget *parent)
 {
     setFixedSize(107, 60);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_impl->m_release_timer.setInterval(tick_step_ms);
+    m_impl->m_release_timer.setInterval(tick_repaint_ms);
     connect(&m_impl->m_release_timer, &QTimer::timeout, this, [this] {
         update();
         if (m_impl->ticks_settled(m_impl->m_clock()))

@@ -84,7 +84,8 @@ void SkinObject::SetEnabled(bool enabled)
 
 void SkinObject::Redraw()
 {
-    m_surface->element_changed(this);
+    // Every change above has already asked for its repaint; the clock texts
+    // are set ten times a second and change once, so nothing more is needed.
 }
 
 SkinSurface::SkinSurface(std::shared_ptr<const SkinDocument> document, const SkinFormDef &form,
