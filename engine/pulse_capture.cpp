@@ -186,11 +186,7 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
         close_stream();
         return false;
     }
-    m_connection.wait([this] {
-        const auto s = pa_stream_get_state(m_stream);
-        return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
-    });
-    if (pa_stream_get_state(m_stream) != PA_STREAM_READY) {
+    if (!m_connection.wait_stream_ready(m_stream)) {
         close_stream();
         return false;
     }

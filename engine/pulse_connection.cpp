@@ -153,3 +153,12 @@ bool PulseConnection::finish(pa_operation *op, int timeout_ms)
     pa_operation_unref(op);
     return ok;
 }
+
+bool PulseConnection::wait_stream_ready(pa_stream *stream)
+{
+    wait([stream] {
+        const auto state = pa_stream_get_state(stream);
+        return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+    });
+    return pa_stream_get_state(stream) == PA_STREAM_READY;
+}

@@ -14,6 +14,7 @@
 struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_operation;
+struct pa_stream;
 struct pa_mainloop_api;
 
 class PulseConnection
@@ -37,6 +38,9 @@ public:
     // timeout (the operation is cancelled), on a null operation, or when the
     // connection broke meanwhile.
     bool finish(pa_operation *op, int timeout_ms = 2000);
+    // Lock held. Waits until a stream just connected is ready or has failed;
+    // true when it is ready.
+    bool wait_stream_ready(pa_stream *stream);
     // Wakes wait(); callable from libpulse callbacks.
     void signal();
 
