@@ -2,7 +2,9 @@
 // Shared input for the audio benchmarks: 10 s of 44.1 kHz stereo music-like
 // signal (a chord with a little noise), and scratch paths under /tmp.
 
+#include "audio_file.h"
 #include "audio_types.h"
+#include "lame_enc.h"
 
 #include <QDir>
 #include <QString>
@@ -52,4 +54,25 @@ inline long current_rss_kib()
         std::fclose(f);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The format choice at the recorder's defaults: MP3 44100 Hz stereo 128 kbit/s
+// quality 9, WMA preset 9, WAV 44100 Hz stereo 16 bits, OGG quality 300.
+inline void choose_default_format(TAudioFile2 &file, int format)
+{
+    switch (format) {
+    case 0: {
+        TAudioFile2LameEnc enc;
+        file.SetMp3Encoder(enc);
+        break;
+    }
+    case 1:
+        file.SetWmaProfile(9);
+        break;
+    case 2:
+        file.SetWavFormat(44100, 2, 16);
+        break;
+    default:
+        file.SetOggFormat(44100, 2, 128, 128, 128, 300);
+    }
 }

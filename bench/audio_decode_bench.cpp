@@ -15,21 +15,7 @@ namespace
 void write_file(int format)
 {
     TAudioFile2 file;
-    switch (format) {
-    case 0: {
-        TAudioFile2LameEnc enc;
-        file.SetMp3Encoder(enc);
-        break;
-    }
-    case 1:
-        file.SetWmaProfile(9);
-        break;
-    case 2:
-        file.SetWavFormat(44100, 2, 16);
-        break;
-    default:
-        file.SetOggFormat(44100, 2, 128, 128, 128, 300);
-    }
+    choose_default_format(file, format);
     file.CreateOutputFile(bench_path(format), 0);
     file.WriteArray(bench_audio());
     file.CloseFile();

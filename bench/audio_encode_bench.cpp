@@ -32,21 +32,7 @@ void component(benchmark::State &state, int format)
     const QString path = bench_path(format);
     for (auto _ : state) {
         TAudioFile2 file;
-        switch (format) {
-        case 0: {
-            TAudioFile2LameEnc enc; // 44100 Hz stereo 128 kbit/s quality 9
-            file.SetMp3Encoder(enc);
-            break;
-        }
-        case 1:
-            file.SetWmaProfile(9);
-            break;
-        case 2:
-            file.SetWavFormat(44100, 2, 16);
-            break;
-        default:
-            file.SetOggFormat(44100, 2, 128, 128, 128, 300);
-        }
+        choose_default_format(file, format);
         file.CreateOutputFile(path, 0);
         for (size_t at = 0; at < audio.size(); at += block_frames * 2) {
             const size_t n = std::min<size_t>(block_frames * 2, audio.size() - at);

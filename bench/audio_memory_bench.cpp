@@ -32,21 +32,7 @@ void write_and_read(benchmark::State &state, int format)
         start = current_rss_kib();
         {
             TAudioFile2 file;
-            switch (format) {
-            case 0: {
-                TAudioFile2LameEnc enc;
-                file.SetMp3Encoder(enc);
-                break;
-            }
-            case 1:
-                file.SetWmaProfile(9);
-                break;
-            case 2:
-                file.SetWavFormat(44100, 2, 16);
-                break;
-            default:
-                file.SetOggFormat(44100, 2, 128, 128, 128, 300);
-            }
+            choose_default_format(file, format);
             file.CreateOutputFile(path, 0);
             for (int m = 0; m < minutes(); ++m) {
                 for (size_t at = 0; at < block_source.size(); at += block)
