@@ -22,13 +22,15 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-namespace {
+namespace
+{
 const QString main_form_name = QStringLiteral("ZI3Ruzerudi");
 const QString skin_file_name = QStringLiteral("mp3dec.dll");
 } // namespace
 
 Tfm_main::Tfm_main(Services services, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_services(std::move(services))
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+      m_services(std::move(services))
 {
     m_services.complete();
     setWindowTitle(QStringLiteral("Velquor"));
@@ -48,7 +50,8 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
     Timer.setInterval(1000);
     connect(&Timer, &QTimer::timeout, this, &Tfm_main::TimerTimer);
     connect(Skin, &TSkin::OnClick, this, &Tfm_main::SkinClick);
-    connect(AudioRecord, &TAudioRecord2::OnEndArrayRecord, this, &Tfm_main::AudioRecordEndArrayRecord);
+    connect(AudioRecord, &TAudioRecord2::OnEndArrayRecord, this,
+            &Tfm_main::AudioRecordEndArrayRecord);
     connect(AudioRecord, &TAudioRecord2::OnTimer, this, &Tfm_main::AudioRecordTimer);
 
     qApp->installEventFilter(this);
@@ -179,7 +182,8 @@ void Tfm_main::fill_device_list()
     }
     // The stored value is a list position; the device behind it comes from
     // the list, so a skipped device never shifts the others.
-    int position = settings_file->read_integer(QStringLiteral("source"), QStringLiteral("source"), 0);
+    int position =
+        settings_file->read_integer(QStringLiteral("source"), QStringLiteral("source"), 0);
     if (position < 0 || position >= m_option->cb_source->count())
         position = 0;
     const int device = m_option->device_number_at(position);
@@ -196,7 +200,8 @@ void Tfm_main::fill_input_line_list()
         AudioRecord->setInputLineIndex(static_cast<int16_t>(k));
         m_option->cb_device->addItem(AudioRecord->InputLineName());
     }
-    int position = settings_file->read_integer(QStringLiteral("source"), QStringLiteral("device"), 1);
+    int position =
+        settings_file->read_integer(QStringLiteral("source"), QStringLiteral("device"), 1);
     if (position < 0 || position > m_option->cb_device->count() - 1)
         position = 0;
     m_option->cb_device->setCurrentIndex(m_option->cb_device->count() > 0 ? position : -1);
@@ -232,8 +237,9 @@ void Tfm_main::FormClose()
     settings_file.reset();
     AudioFileRecord->setActive(false);
     AudioFilePlay->setActive(false);
-    for (QWidget *w : {static_cast<QWidget *>(m_list.data()), static_cast<QWidget *>(m_option.data()),
-                       static_cast<QWidget *>(m_id3.data()), static_cast<QWidget *>(m_dir.data())})
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_list.data()), static_cast<QWidget *>(m_option.data()),
+          static_cast<QWidget *>(m_id3.data()), static_cast<QWidget *>(m_dir.data())})
         if (w)
             w->hide();
 }
@@ -254,7 +260,8 @@ void Tfm_main::follow_main_window()
 
 void Tfm_main::show_help()
 {
-    const QString help = QDir(m_services.program_folder).filePath(QStringLiteral("help/velquorhelp.html"));
+    const QString help =
+        QDir(m_services.program_folder).filePath(QStringLiteral("help/velquorhelp.html"));
     QDesktopServices::openUrl(QUrl::fromLocalFile(help));
 }
 

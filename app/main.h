@@ -26,7 +26,8 @@ class TAudioRecord2;
 class TAudioVisualizationEx2;
 class TSkin;
 
-class Tfm_main : public QWidget {
+class Tfm_main : public QWidget
+{
     Q_OBJECT
 public:
     explicit Tfm_main(Services services = {}, QWidget *parent = nullptr);

@@ -38,7 +38,8 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
             return;
         const QRect main = frameGeometry();
         const QSize dialog = m_option->frameGeometry().size();
-        const int list_height = (m_list && m_list->isVisible()) ? m_list->frameGeometry().height() : 0;
+        const int list_height =
+            (m_list && m_list->isVisible()) ? m_list->frameGeometry().height() : 0;
         m_option->move(main.left() + (main.width() - dialog.width()) / 2,
                        main.top() + (main.height() + list_height - dialog.height()) / 2);
         m_option->exec();

@@ -18,10 +18,12 @@
 
 using namespace value_lists;
 
-namespace {
+namespace
+{
 
-const QString save_filter = QStringLiteral("MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|WAV Files(*.wav)|*.wav|OGG "
-                                           "Files(*.ogg)|*.ogg");
+const QString save_filter =
+    QStringLiteral("MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|WAV Files(*.wav)|*.wav|OGG "
+                   "Files(*.ogg)|*.ogg");
 
 // "Name|pattern|Name|pattern" as Qt's ";;"-separated filter.
 QString qt_filter(const QString &filter)
@@ -29,11 +31,15 @@ QString qt_filter(const QString &filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+        out << QStringLiteral("%1 (%2)").arg(
+            parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
     return out.join(QStringLiteral(";;"));
 }
 
-QString folder_of(const QString &path) { return QFileInfo(path).absolutePath(); }
+QString folder_of(const QString &path)
+{
+    return QFileInfo(path).absolutePath();
+}
 
 } // namespace
 
@@ -57,14 +63,15 @@ void Tfm_main::start_recording()
     if (s.read_bool(QStringLiteral("format"), QStringLiteral("auto name"), true)) {
         format_index = s.read_integer(QStringLiteral("format"), QStringLiteral("format"), 0);
     } else {
-        const QString initial =
-            s.read_string(QStringLiteral("basic"), QStringLiteral("save path"), default_recorder_folder());
+        const QString initial = s.read_string(QStringLiteral("basic"), QStringLiteral("save path"),
+                                              default_recorder_folder());
         const auto choice = m_services.dialogs->save_file(this, initial, qt_filter(save_filter));
         if (!choice || choice->path.isEmpty()) {
             recording = false;
             return;
         }
-        s.write_string(QStringLiteral("basic"), QStringLiteral("save path"), folder_of(choice->path));
+        s.write_string(QStringLiteral("basic"), QStringLiteral("save path"),
+                       folder_of(choice->path));
         dialog_name = choice->path;
         format_index = choice->filter_index - 1;
     }
@@ -106,7 +113,8 @@ void Tfm_main::start_recording()
     m_recorded_paths.insert(QFileInfo(path).absoluteFilePath());
     m_write_failed = false;
 
-    record_item_index = m_list->append_entry(QFileInfo(path).fileName(), path, QStringLiteral("__:__:__"));
+    record_item_index =
+        m_list->append_entry(QFileInfo(path).fileName(), path, QStringLiteral("__:__:__"));
     AudioRecord->SetWaveFormat(AudioFileRecord->SampleRate(), AudioFileRecord->Channels());
     AudioRecord->setBlockSize(AudioRecord->MillisecondsToSamples(200));
     AudioRecord->Start();
@@ -142,10 +150,12 @@ bool Tfm_main::set_up_format(int format_index, QString &extension)
             AudioFile2LameEnc->setVbrBitrate(at(bitrates, position("mp3", "vbr bitrate", 11), 11));
             AudioFile2LameEnc->setVbrQuality(position("mp3", "vbr quality", 9));
         }
-        if (!AudioFileRecord->CheckMp3Format(AudioFile2LameEnc->SampleRate(), AudioFile2LameEnc->Bitrate(),
+        if (!AudioFileRecord->CheckMp3Format(AudioFile2LameEnc->SampleRate(),
+                                             AudioFile2LameEnc->Bitrate(),
                                              AudioFile2LameEnc->Channels())) {
             m_services.dialogs->information(
-                this, QStringLiteral("This MP3 format not supported, please try another bit rate."));
+                this,
+                QStringLiteral("This MP3 format not supported, please try another bit rate."));
             return false;
         }
         AudioFileRecord->SetMp3Encoder(*AudioFile2LameEnc);
@@ -171,7 +181,8 @@ bool Tfm_main::set_up_format(int format_index, QString &extension)
             set_label(format_label, QStringLiteral("WAV  44100Hz  Stereo  16BIT"));
         } else {
             const uint32_t rate = at(frequencies, position("wav", "frequency", 7), 7);
-            const int channel = safe_position(position("wav", "channel", 1), channel_names.size(), 1);
+            const int channel =
+                safe_position(position("wav", "channel", 1), channel_names.size(), 1);
             const uint32_t bits = at(sample_sizes, position("wav", "bit", 1), 1);
             AudioFileRecord->SetWavFormat(rate, channel + 1, bits);
             set_label(format_label, QStringLiteral("WAV  %1 Hz  %2  %3 BIT")
@@ -199,7 +210,8 @@ bool Tfm_main::set_up_format(int format_index, QString &extension)
         } else {
             if (!AudioFileRecord->CheckOggFormat(rate, channel + 1, nominal, maximum, minimum)) {
                 m_services.dialogs->information(
-                    this, QStringLiteral("This OGG format not supported, please try another bit rate."));
+                    this,
+                    QStringLiteral("This OGG format not supported, please try another bit rate."));
                 return false;
             }
             AudioFileRecord->SetOggFormat(rate, channel + 1, nominal, maximum, minimum, -1);
@@ -217,9 +229,10 @@ QString Tfm_main::output_path(const QString &extension, const QString &dialog_na
 {
     if (!dialog_name.isEmpty()) {
         const QFileInfo chosen(dialog_name);
-        const QString base = chosen.suffix().isEmpty()
-                                 ? chosen.filePath()
-                                 : chosen.filePath().left(chosen.filePath().size() - chosen.suffix().size() - 1);
+        const QString base =
+            chosen.suffix().isEmpty()
+                ? chosen.filePath()
+                : chosen.filePath().left(chosen.filePath().size() - chosen.suffix().size() - 1);
         return base + extension;
     }
     QString folder = settings_file->read_string(QStringLiteral("format"), QStringLiteral("path"),
@@ -264,7 +277,8 @@ void Tfm_main::pause_recording()
 void Tfm_main::stop_recording()
 {
     AudioRecord->Stop();
-    for (SampleArray block = AudioRecord->GetArray(); !block.empty(); block = AudioRecord->GetArray())
+    for (SampleArray block = AudioRecord->GetArray(); !block.empty();
+         block = AudioRecord->GetArray())
         write_block(block);
     AudioVisualizationEx->ShowArray({});
     const int seconds = AudioFileRecord->Duration() / 1000;
@@ -299,9 +313,10 @@ void Tfm_main::write_tags()
     AudioInformation->infoYear = pending_year != -1 ? pending_year : 0;
     AudioInformation->infoTrack = static_cast<int16_t>(pending_track != -1 ? pending_track : 0);
     if (!AudioInformation->WriteToFile(m_record_file) && !m_write_failed)
-        m_services.dialogs->message_box(
-            this, QStringLiteral("The tags could not be written into ") + m_record_file + QLatin1Char('.'),
-            QStringLiteral("Error!"));
+        m_services.dialogs->message_box(this,
+                                        QStringLiteral("The tags could not be written into ") +
+                                            m_record_file + QLatin1Char('.'),
+                                        QStringLiteral("Error!"));
 }
 
 void Tfm_main::report_write_failure()
@@ -340,13 +355,16 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
     if (!recording)
         return;
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
-    const int64_t seconds = AudioRecord->SamplesToMilliseconds(AudioRecord->SamplePosition() + recorded_before_pause) / 1000;
+    const int64_t seconds =
+        AudioRecord->SamplesToMilliseconds(AudioRecord->SamplePosition() + recorded_before_pause) /
+        1000;
     set_label(time_label, QStringLiteral("00:00:00/") + clock_text(seconds));
     if (scheduled_run && seconds >= scheduled_length_s)
         stop_recording();
     if (recording && limit_active && seconds >= limit_length_s) {
         stop_recording();
-        if (settings_file && settings_file->read_bool(QStringLiteral("limit"), QStringLiteral("new"), false))
+        if (settings_file &&
+            settings_file->read_bool(QStringLiteral("limit"), QStringLiteral("new"), false))
             start_recording();
     }
 }

@@ -6,7 +6,8 @@
 #include <QTimeZone>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 // The instant a wall-clock time of `day` happens in the zone of `reference`.
 // A time inside a spring-forward gap moves on by the gap, so a window there
@@ -26,7 +27,10 @@ QDateTime instant_of(const QDate &day, const QTime &time, const QDateTime &refer
     return make(QTime(0, 0)).addMSecs(time.msecsSinceStartOfDay());
 }
 
-double day_fraction(const QTime &t) { return t.msecsSinceStartOfDay() / 86400000.0; }
+double day_fraction(const QTime &t)
+{
+    return t.msecsSinceStartOfDay() / 86400000.0;
+}
 
 } // namespace
 
@@ -48,13 +52,15 @@ void Tfm_main::TimerTimer()
     case 1:
         break;
     case 2: {
-        const QDate special = settings_file->read_date(section, QStringLiteral("special day"), today);
+        const QDate special =
+            settings_file->read_date(section, QStringLiteral("special day"), today);
         if (special.daysTo(today) % 7 != 0)
             return;
         break;
     }
     case 3: {
-        const QDate special = settings_file->read_date(section, QStringLiteral("special day"), today);
+        const QDate special =
+            settings_file->read_date(section, QStringLiteral("special day"), today);
         if (today != special) {
             if (today > special)
                 Timer.stop();
@@ -75,6 +81,7 @@ void Tfm_main::TimerTimer()
     if (recording)
         stop_recording();
     scheduled_run = true;
-    scheduled_length_s = static_cast<int32_t>(std::trunc(std::fabs(day_fraction(end) - day_fraction(begin)) * 86400.0));
+    scheduled_length_s = static_cast<int32_t>(
+        std::trunc(std::fabs(day_fraction(end) - day_fraction(begin)) * 86400.0));
     start_recording();
 }

@@ -7,14 +7,17 @@
 #include <QMessageBox>
 #include <QProcess>
 
-namespace {
+namespace
+{
 
-class SystemClock : public Clock {
+class SystemClock : public Clock
+{
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
-class WidgetDialogs : public Dialogs {
+class WidgetDialogs : public Dialogs
+{
 public:
     std::optional<SaveChoice> save_file(QWidget *parent, const QString &initial_folder,
                                         const QString &filter) override
@@ -24,12 +27,14 @@ public:
         dialog.setFileMode(QFileDialog::AnyFile);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        const int index = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
+        const int index =
+            static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
         return SaveChoice{dialog.selectedFiles().first(), index < 0 ? 1 : index + 1};
     }
     void information(QWidget *parent, const QString &text) override
     {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text,
+                        QMessageBox::Ok, parent);
         box.exec();
     }
     void message_box(QWidget *parent, const QString &text, const QString &caption) override

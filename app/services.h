@@ -15,14 +15,16 @@
 
 class QWidget;
 
-class Clock {
+class Clock
+{
 public:
     virtual ~Clock() = default;
     // The local wall clock, with its time zone.
     virtual QDateTime now() const = 0;
 };
 
-class Dialogs {
+class Dialogs
+{
 public:
     virtual ~Dialogs() = default;
     struct SaveChoice {
@@ -41,7 +43,8 @@ public:
 };
 
 // Keeps the desktop from suspending while held.
-class SleepInhibitor {
+class SleepInhibitor
+{
 public:
     virtual ~SleepInhibitor() = default;
     // False when no inhibitor could be taken (no D-Bus, no login manager);
@@ -57,7 +60,7 @@ struct Services {
     std::unique_ptr<Clock> clock;
     std::unique_ptr<Dialogs> dialogs;
     std::unique_ptr<SleepInhibitor> inhibitor;
-    QString program_folder; // empty: the folder of the executable
+    QString program_folder;        // empty: the folder of the executable
     std::function<void()> restart; // empty: start this executable again
 
     // Fills every empty member with the real implementation.

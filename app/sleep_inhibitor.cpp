@@ -11,14 +11,15 @@ bool LoginManagerInhibitor::acquire(const QString &why)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return false;
-    QDBusInterface manager(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+    QDBusInterface manager(QStringLiteral("org.freedesktop.login1"),
+                           QStringLiteral("/org/freedesktop/login1"),
                            QStringLiteral("org.freedesktop.login1.Manager"), bus);
     if (!manager.isValid())
         return false;
     manager.setTimeout(2000);
     const QDBusReply<QDBusUnixFileDescriptor> reply =
-        manager.call(QStringLiteral("Inhibit"), QStringLiteral("sleep"), QStringLiteral("Velquor"), why,
-                     QStringLiteral("block"));
+        manager.call(QStringLiteral("Inhibit"), QStringLiteral("sleep"), QStringLiteral("Velquor"),
+                     why, QStringLiteral("block"));
     if (!reply.isValid())
         return false;
     m_fd = reply.value();

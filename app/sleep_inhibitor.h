@@ -7,7 +7,8 @@
 
 #include <QDBusUnixFileDescriptor>
 
-class LoginManagerInhibitor : public SleepInhibitor {
+class LoginManagerInhibitor : public SleepInhibitor
+{
 public:
     bool acquire(const QString &why) override;
     void release() override;

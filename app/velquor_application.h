@@ -7,9 +7,8 @@
 
 #include "main.h"
 
-
-
-class VelquorApplication : public QApplication {
+class VelquorApplication : public QApplication
+{
     Q_OBJECT
 public:
     VelquorApplication(int &argc, char **argv);

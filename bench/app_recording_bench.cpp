@@ -16,7 +16,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 struct Recorder {
     QTemporaryDir out;
@@ -40,10 +41,12 @@ struct Recorder {
         main->set_windows(&option, nullptr, nullptr, &list);
         main->show();
         QCoreApplication::processEvents();
-        main->settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"), out.path());
+        main->settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"),
+                                          out.path());
         main->start_recording();
         // The benchmark calls the handler itself, at the moments it measures.
-        QObject::disconnect(main->AudioRecord, &TAudioRecord2::OnEndArrayRecord, main.get(), nullptr);
+        QObject::disconnect(main->AudioRecord, &TAudioRecord2::OnEndArrayRecord, main.get(),
+                            nullptr);
     }
     ~Recorder()
     {
@@ -68,7 +71,8 @@ void BM_BlockEventOnTheUiThread(benchmark::State &state)
         state.PauseTiming();
         if (at + block > audio.size())
             at = 0;
-        r.one_block(SampleArray(audio.begin() + static_cast<long>(at), audio.begin() + static_cast<long>(at + block)));
+        r.one_block(SampleArray(audio.begin() + static_cast<long>(at),
+                                audio.begin() + static_cast<long>(at + block)));
         at += block;
         state.ResumeTiming();
         QElapsedTimer t;
@@ -92,8 +96,9 @@ void BM_HourOfRecordingMemory(benchmark::State &state)
         long rss_after_5_min = 0;
         for (int seconds = 0; seconds < 3600; seconds += 10) {
             for (size_t at = 0; at < audio.size(); at += 8820 * 2) {
-                r.one_block(SampleArray(audio.begin() + static_cast<long>(at),
-                                        audio.begin() + static_cast<long>(std::min(audio.size(), at + 8820 * 2))));
+                r.one_block(SampleArray(
+                    audio.begin() + static_cast<long>(at),
+                    audio.begin() + static_cast<long>(std::min(audio.size(), at + 8820 * 2))));
                 r.main->AudioRecordEndArrayRecord(r.main->AudioRecord, 0);
             }
             if (seconds == 300)

@@ -20,7 +20,8 @@
 #include <sys/resource.h>
 #include <thread>
 
-namespace {
+namespace
+{
 
 struct Check {
     double seconds = 0;
@@ -84,7 +85,8 @@ int main(int argc, char **argv)
     main.show();
     QCoreApplication::processEvents();
     main.settings_file->write_integer(QStringLiteral("format"), QStringLiteral("format"), format);
-    main.settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"), QString::fromLocal8Bit(argv[3]));
+    main.settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"),
+                                     QString::fromLocal8Bit(argv[3]));
 
     const double cpu_before = cpu_seconds();
     main.start_recording();
@@ -115,7 +117,8 @@ int main(int argc, char **argv)
             }
             case 1:
                 for (int i = 0; i < 3000; ++i)
-                    list.append_entry(QStringLiteral("row %1").arg(i), QStringLiteral("/tmp/x"), QStringLiteral("00:00:01"));
+                    list.append_entry(QStringLiteral("row %1").arg(i), QStringLiteral("/tmp/x"),
+                                      QStringLiteral("00:00:01"));
                 list.delete_all();
                 break;
             default:
@@ -130,7 +133,8 @@ int main(int argc, char **argv)
     limit.start();
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (limit.elapsed() < (seconds + 8) * 1000 && (!wall.isValid() || wall.elapsed() < seconds * 1000))
+        if (limit.elapsed() < (seconds + 8) * 1000 &&
+            (!wall.isValid() || wall.elapsed() < seconds * 1000))
             return;
         watch.stop();
         chores.stop();
@@ -141,9 +145,10 @@ int main(int argc, char **argv)
         rusage u{};
         getrusage(RUSAGE_SELF, &u);
         const Check c = check_tone(path, 1000.0);
-        std::printf("file=%s wall_s=%.3f file_s=%.3f discontinuities=%d cpu_s=%.3f cpu_per_min_s=%.3f maxrss_kib=%ld\n",
-                    qPrintable(path), wall_s, c.seconds, c.discontinuities, cpu, cpu / (c.seconds / 60.0),
-                    u.ru_maxrss);
+        std::printf("file=%s wall_s=%.3f file_s=%.3f discontinuities=%d cpu_s=%.3f "
+                    "cpu_per_min_s=%.3f maxrss_kib=%ld\n",
+                    qPrintable(path), wall_s, c.seconds, c.discontinuities, cpu,
+                    cpu / (c.seconds / 60.0), u.ru_maxrss);
         QCoreApplication::exit(0);
     });
     watch.start(20);

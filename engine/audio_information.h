@@ -10,7 +10,8 @@
 #include <QString>
 #include <cstdint>
 
-class TAudioInformation2 : public QObject {
+class TAudioInformation2 : public QObject
+{
     Q_OBJECT
 public:
     explicit TAudioInformation2(QObject *parent = nullptr) : QObject(parent) {}

@@ -16,10 +16,14 @@
 // Interleaved signed 16-bit samples. Empty means "upper bound -1".
 using SampleArray = std::vector<int16_t>;
 
-inline int array_high(const SampleArray &a) { return static_cast<int>(a.size()) - 1; }
+inline int array_high(const SampleArray &a)
+{
+    return static_cast<int>(a.size()) - 1;
+}
 
 // The one error type of the engine; what() is a message a user can read.
-class EngineError : public std::runtime_error {
+class EngineError : public std::runtime_error
+{
 public:
     explicit EngineError(const QString &message) : std::runtime_error(message.toStdString()) {}
     QString message() const { return QString::fromStdString(what()); }

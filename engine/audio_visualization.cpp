@@ -17,12 +17,12 @@ namespace
 {
 
 constexpr int fft_size = 1024;
-constexpr int bar_count = 20;       // LineCount
-constexpr int spot_height = 2;      // SpotHeight
-constexpr int spot_interval = 1;    // SpotInterval
-constexpr int line_interval = 1;    // LineInterval
-constexpr int tick_hold_ms = 200;   // TickDelayTime
-constexpr int tick_step_ms = 20;    // TickReleaseTime
+constexpr int bar_count = 20;     // LineCount
+constexpr int spot_height = 2;    // SpotHeight
+constexpr int spot_interval = 1;  // SpotInterval
+constexpr int line_interval = 1;  // LineInterval
+constexpr int tick_hold_ms = 200; // TickDelayTime
+constexpr int tick_step_ms = 20;  // TickReleaseTime
 // Falling ticks are placed by the clock; 25 pictures a second show them
 // smoothly without repainting at the release step's 50 a second.
 constexpr int tick_repaint_ms = 40;

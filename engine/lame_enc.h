@@ -7,7 +7,8 @@
 #include <QObject>
 #include <cstdint>
 
-class TAudioFile2LameEnc : public QObject {
+class TAudioFile2LameEnc : public QObject
+{
     Q_OBJECT
 public:
     explicit TAudioFile2LameEnc(QObject *parent = nullptr) : QObject(parent) {}

@@ -4,7 +4,8 @@
 
 #include <QDialog>
 
-class Tfm_id3 : public QDialog {
+class Tfm_id3 : public QDialog
+{
     Q_OBJECT
 public:
     explicit Tfm_id3(QWidget *parent = nullptr);

@@ -6,7 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace {
+namespace
+{
 
 enum Column { column_name = 0, column_path = 1, column_time = 2 };
 
@@ -90,10 +91,10 @@ Tfm_list::Tfm_list(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::MSWindows
     font.setPixelSize(10);
     lv->setFont(font);
     lv->setTextElideMode(Qt::ElideMiddle);
-    lv->setStyleSheet(QStringLiteral(
-        "QTreeView { background: black; color: rgb(226, 229, 231); outline: 0; }"
-        "QTreeView::item { padding: 1px 0px; border: 0px; }"
-        "QTreeView::item:selected { background: rgb(38, 74, 112); color: white; }"));
+    lv->setStyleSheet(
+        QStringLiteral("QTreeView { background: black; color: rgb(226, 229, 231); outline: 0; }"
+                       "QTreeView::item { padding: 1px 0px; border: 0px; }"
+                       "QTreeView::item:selected { background: rgb(38, 74, 112); color: white; }"));
     lv->setGeometry(11, 43, 311, 157);
     connect(lv, &QTreeWidget::itemSelectionChanged, this, &Tfm_list::lvSelectItem);
 }
@@ -116,7 +117,8 @@ void Tfm_list::FormShow()
     lv->raise();
 }
 
-int Tfm_list::append_entry(const QString &caption, const QString &path, const QString &length_text, int image)
+int Tfm_list::append_entry(const QString &caption, const QString &path, const QString &length_text,
+                           int image)
 {
     auto *item = new QTreeWidgetItem({caption, path, length_text});
     item->setTextAlignment(column_time, Qt::AlignRight | Qt::AlignVCenter);
@@ -165,7 +167,10 @@ QString Tfm_list::path_of(int index) const
     return item ? item->text(column_path) : QString();
 }
 
-int Tfm_list::count() const { return lv->topLevelItemCount(); }
+int Tfm_list::count() const
+{
+    return lv->topLevelItemCount();
+}
 
 int Tfm_list::selected_index() const
 {
@@ -181,14 +186,20 @@ void Tfm_list::select(int index)
     }
 }
 
-void Tfm_list::focus() { lv->setFocus(); }
+void Tfm_list::focus()
+{
+    lv->setFocus();
+}
 
 void Tfm_list::delete_entry(int index)
 {
     delete lv->topLevelItem(index);
 }
 
-void Tfm_list::delete_all() { lv->clear(); }
+void Tfm_list::delete_all()
+{
+    lv->clear();
+}
 
 void Tfm_list::lvSelectItem()
 {

@@ -13,7 +13,8 @@ class TSkin;
 
 enum StateImage { image_playing = 0, image_paused = 1, image_idle = 2, image_recording = 3 };
 
-class Tfm_list : public QWidget {
+class Tfm_list : public QWidget
+{
     Q_OBJECT
 public:
     explicit Tfm_list(QWidget *parent = nullptr);

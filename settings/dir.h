@@ -3,7 +3,8 @@
 
 #include <QDialog>
 
-class Tfm_dir : public QDialog {
+class Tfm_dir : public QDialog
+{
     Q_OBJECT
 public:
     explicit Tfm_dir(QWidget *parent = nullptr);

@@ -3,13 +3,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
 
-namespace {
+namespace
+{
 
 struct Line {
     QByteArray text; // without its line end
@@ -90,7 +91,8 @@ bool replace_atomically(const QString &path, const QByteArray &data)
     bool ok = true;
     qsizetype done = 0;
     while (ok && done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
+        const ssize_t n =
+            ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         ok = n > 0;
@@ -98,7 +100,8 @@ bool replace_atomically(const QString &path, const QByteArray &data)
     }
     ok = ok && ::fsync(fd) == 0;
     // Keep the permissions an existing settings file had.
-    struct stat st {};
+    struct stat st {
+    };
     if (ok && ::stat(target.constData(), &st) == 0)
         ::fchmod(fd, st.st_mode & 07777);
     else if (ok)
@@ -118,7 +121,10 @@ bool replace_atomically(const QString &path, const QByteArray &data)
     return true;
 }
 
-bool same_name(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool same_name(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // [begin, end) of the lines of the first section of that name; begin = -1 when missing.
 std::pair<int, int> find_section(const Document &doc, const QString &section)

@@ -13,7 +13,8 @@
 #include <optional>
 #include <stdexcept>
 
-class SettingsWriteError : public std::runtime_error {
+class SettingsWriteError : public std::runtime_error
+{
 public:
     explicit SettingsWriteError(const QString &file_name)
         : std::runtime_error(QStringLiteral("Unable to write to %1").arg(file_name).toStdString())
@@ -21,7 +22,8 @@ public:
     }
 };
 
-class IniFile {
+class IniFile
+{
 public:
     static constexpr int max_value_length = 2047;
 

@@ -10,7 +10,8 @@
 #include <QDialog>
 #include <QSlider>
 
-class Tfm_option : public QDialog {
+class Tfm_option : public QDialog
+{
     Q_OBJECT
 public:
     explicit Tfm_option(QWidget *parent = nullptr);

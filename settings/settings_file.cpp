@@ -6,7 +6,8 @@
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 // "M/d/yy" -> "M/d/yyyy": a century-free year does not survive a round trip.
 QString with_full_year(QString format)
@@ -81,7 +82,8 @@ std::optional<int> SettingsFile::parse_integer(const QString &text)
     return static_cast<int>(value);
 }
 
-QString SettingsFile::read_string(const QString &section, const QString &key, const QString &def) const
+QString SettingsFile::read_string(const QString &section, const QString &key,
+                                  const QString &def) const
 {
     return m_ini.read(section, key).value_or(def.left(IniFile::max_value_length));
 }

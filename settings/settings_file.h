@@ -20,7 +20,8 @@
 #include <QString>
 #include <QTime>
 
-class SettingsFile {
+class SettingsFile
+{
 public:
     explicit SettingsFile(const QString &bare_name, const QLocale &locale = QLocale::system());
     // A settings file in a given folder: for tests and tools.

@@ -12,13 +12,14 @@
 #include <array>
 #include <cstdint>
 
-namespace value_lists {
+namespace value_lists
+{
 
 inline constexpr std::array<const char *, 4> output_formats{"MP3", "WMA", "WAV", "OGG"};
 inline constexpr std::array<const char *, 4> output_extensions{".mp3", ".wma", ".wav", ".ogg"};
 inline constexpr std::array<uint32_t, 9> frequencies{8000,  11025, 12000, 16000, 22050,
                                                      24000, 32000, 44100, 48000};
-inline constexpr std::array<int, 17> bitrates{8,  16, 24,  32,  40,  48,  56,  64, 80,
+inline constexpr std::array<int, 17> bitrates{8,  16,  24,  32,  40,  48,  56,  64, 80,
                                               96, 112, 128, 160, 192, 224, 256, 320};
 inline constexpr std::array<const char *, 2> channel_names{"Mono", "Stereo"};
 inline constexpr std::array<uint32_t, 2> sample_sizes{8, 16};
@@ -41,7 +42,8 @@ constexpr int safe_position(int position, std::size_t size, int fallback)
 template <typename T, std::size_t N>
 constexpr const T &at(const std::array<T, N> &list, int position, int fallback)
 {
-    return list[static_cast<std::size_t>(safe_position(position, N, safe_position(fallback, N, 0)))];
+    return list[static_cast<std::size_t>(
+        safe_position(position, N, safe_position(fallback, N, 0)))];
 }
 
 // Display texts of the dialog's lists: "8000 Hz", "128 Kbps", "16 bps".

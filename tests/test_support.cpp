@@ -13,7 +13,8 @@
 #include <cstdint>
 #include <sys/types.h>
 
-namespace test_support {
+namespace test_support
+{
 
 bool require_pulse()
 {
@@ -57,7 +58,8 @@ qint64 play_sine(double frequency, double seconds, int rate, int channels, doubl
     data.resize(static_cast<qsizetype>(frames * channels * 2));
     auto *out = reinterpret_cast<int16_t *>(data.data());
     for (int64_t i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
+        const double v =
+            amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
         for (int c = 0; c < channels; ++c)
             *out++ = qToLittleEndian(static_cast<int16_t>(std::lround(v * 32767.0)));
     }
@@ -66,7 +68,8 @@ qint64 play_sine(double frequency, double seconds, int rate, int channels, doubl
     qint64 pid = -1;
     QProcess::startDetached(QStringLiteral("paplay"),
                             {QStringLiteral("--raw"), QStringLiteral("--device=velquor_null"),
-                             QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(rate),
+                             QStringLiteral("--format=s16le"),
+                             QStringLiteral("--rate=%1").arg(rate),
                              QStringLiteral("--channels=%1").arg(channels), path},
                             QString(), &pid);
     return pid;
@@ -78,6 +81,9 @@ void kill_player(qint64 pid)
         ::kill(static_cast<pid_t>(pid), SIGTERM);
 }
 
-QString null_monitor_source() { return QStringLiteral("velquor_null.monitor"); }
+QString null_monitor_source()
+{
+    return QStringLiteral("velquor_null.monitor");
+}
 
 } // namespace test_support

@@ -5,7 +5,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
-namespace test_support {
+namespace test_support
+{
 
 // True when the harness started a private sound server. A test that needs
 // the server calls require_pulse(), which fails the test (never skips it)

@@ -13,7 +13,8 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString target = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshot.png");
+    const QString target =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshot.png");
     const qreal scale = argc > 2 ? QByteArray(argv[2]).toDouble() : 1.0;
     QTemporaryDir out;
     Tfm_main main;
@@ -42,7 +43,8 @@ int main(int argc, char **argv)
 
     const QPixmap top = main.grab();
     const QPixmap bottom = list.grab();
-    QImage shot(QSize(std::max(top.width(), bottom.width()), top.height() + bottom.height()) * scale,
+    QImage shot(QSize(std::max(top.width(), bottom.width()), top.height() + bottom.height()) *
+                    scale,
                 QImage::Format_ARGB32);
     shot.setDevicePixelRatio(scale);
     shot.fill(Qt::black);

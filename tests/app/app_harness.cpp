@@ -12,15 +12,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
 #include <cmath>
+#include <gtest/gtest.h>
 
-std::optional<Dialogs::SaveChoice> ScriptedDialogs::save_file(QWidget *, const QString &initial_folder,
-                                                             const QString &)
+std::optional<Dialogs::SaveChoice>
+ScriptedDialogs::save_file(QWidget *, const QString &initial_folder, const QString &)
 {
     shown.push_back({"save", initial_folder, {}});
     last_save_folder = initial_folder;
@@ -33,7 +33,8 @@ std::optional<Dialogs::SaveChoice> ScriptedDialogs::save_file(QWidget *, const Q
 
 int ScriptedDialogs::count(const QString &kind) const
 {
-    return static_cast<int>(std::count_if(shown.begin(), shown.end(), [&](const Shown &s) { return s.kind == kind; }));
+    return static_cast<int>(
+        std::count_if(shown.begin(), shown.end(), [&](const Shown &s) { return s.kind == kind; }));
 }
 
 AppHarness::AppHarness(AppOptions options)
@@ -45,7 +46,8 @@ AppHarness::AppHarness(AppOptions options)
         if (options.devices.empty()) {
             CaptureDeviceInfo device;
             device.name = QStringLiteral("Test Card");
-            device.lines.push_back({QStringLiteral("Monitor of Test Card"), QStringLiteral("test.monitor"), {}});
+            device.lines.push_back(
+                {QStringLiteral("Monitor of Test Card"), QStringLiteral("test.monitor"), {}});
             options.devices.push_back(device);
         }
         fake->device_list = options.devices;
@@ -89,8 +91,9 @@ AppHarness::~AppHarness()
 
 void AppHarness::click(const QString &element)
 {
-    const QRect rect = element_rect(QDir(QStringLiteral(VELQUOR_APP_DIR)).filePath(QStringLiteral("mp3dec.dll")),
-                                    QStringLiteral("ZI3Ruzerudi"), element);
+    const QRect rect =
+        element_rect(QDir(QStringLiteral(VELQUOR_APP_DIR)).filePath(QStringLiteral("mp3dec.dll")),
+                     QStringLiteral("ZI3Ruzerudi"), element);
     ASSERT_TRUE(rect.isValid()) << "no element " << element.toStdString();
     QWidget *target = main->childAt(rect.center());
     ASSERT_NE(target, nullptr);
@@ -145,7 +148,8 @@ void put_setting(const QString &section, const QString &key, const QString &valu
 
 QString read_setting(const QString &section, const QString &key)
 {
-    return SettingsFile(QStringLiteral("velquor.ini")).read_string(section, key, QStringLiteral("<missing>"));
+    return SettingsFile(QStringLiteral("velquor.ini"))
+        .read_string(section, key, QStringLiteral("<missing>"));
 }
 
 QRect element_rect(const QString &skin_file, const QString &form, const QString &element)
@@ -153,8 +157,10 @@ QRect element_rect(const QString &skin_file, const QString &form, const QString 
     QFile f(skin_file);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    const QJsonObject forms = QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("forms")).toObject();
-    for (const QJsonValue e : forms.value(form).toObject().value(QStringLiteral("elements")).toArray()) {
+    const QJsonObject forms =
+        QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("forms")).toObject();
+    for (const QJsonValue e :
+         forms.value(form).toObject().value(QStringLiteral("elements")).toArray()) {
         const QJsonObject o = e.toObject();
         if (o.value(QStringLiteral("name")).toString() == element) {
             const QJsonArray r = o.value(QStringLiteral("rect")).toArray();

@@ -17,13 +17,15 @@ class Tfm_id3;
 class Tfm_dir;
 class Tfm_list;
 
-class TestClock : public Clock {
+class TestClock : public Clock
+{
 public:
     QDateTime time;
     QDateTime now() const override { return time; }
 };
 
-class ScriptedDialogs : public Dialogs {
+class ScriptedDialogs : public Dialogs
+{
 public:
     struct Shown {
         QString kind; // "information", "box", "question", "save"
@@ -35,8 +37,12 @@ public:
     QString last_save_folder;
     bool yes = false;
 
-    std::optional<SaveChoice> save_file(QWidget *, const QString &initial_folder, const QString &) override;
-    void information(QWidget *, const QString &text) override { shown.push_back({"information", text, {}}); }
+    std::optional<SaveChoice> save_file(QWidget *, const QString &initial_folder,
+                                        const QString &) override;
+    void information(QWidget *, const QString &text) override
+    {
+        shown.push_back({"information", text, {}});
+    }
     void message_box(QWidget *, const QString &text, const QString &caption) override
     {
         shown.push_back({"box", text, caption});
@@ -49,7 +55,8 @@ public:
     int count(const QString &kind) const;
 };
 
-class CountingInhibitor : public SleepInhibitor {
+class CountingInhibitor : public SleepInhibitor
+{
 public:
     int acquired = 0;
     int released = 0;
@@ -78,7 +85,8 @@ struct AppOptions {
     bool server_present = true;
 };
 
-class AppHarness {
+class AppHarness
+{
 public:
     explicit AppHarness(AppOptions options = {});
     ~AppHarness();

@@ -14,7 +14,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 struct Analysis {
     double seconds = 0;
@@ -37,7 +38,9 @@ Analysis analyse(const QString &path, double skip_start, double skip_end)
     Analysis r;
     r.seconds = mono.size() / rate;
     const auto from = static_cast<size_t>(skip_start * rate);
-    const auto to = mono.size() > static_cast<size_t>(skip_end * rate) ? mono.size() - static_cast<size_t>(skip_end * rate) : 0;
+    const auto to = mono.size() > static_cast<size_t>(skip_end * rate)
+                        ? mono.size() - static_cast<size_t>(skip_end * rate)
+                        : 0;
     if (to <= from + 100)
         return r;
     int crossings = 0;
@@ -63,7 +66,8 @@ struct Tone {
     ~Tone() { test_support::kill_player(pid); }
 };
 
-class EndToEnd : public ::testing::TestWithParam<std::pair<int, const char *>> {
+class EndToEnd : public ::testing::TestWithParam<std::pair<int, const char *>>
+{
 protected:
     QTemporaryDir out;
     void SetUp() override
@@ -76,13 +80,15 @@ protected:
 
 TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
 {
-    put_setting(QStringLiteral("format"), QStringLiteral("format"), QString::number(GetParam().first));
+    put_setting(QStringLiteral("format"), QStringLiteral("format"),
+                QString::number(GetParam().first));
     AppOptions options;
     options.real_sound_server = true;
     AppHarness app(options);
     ASSERT_GE(app.option->cb_source->count(), 1);
-    EXPECT_TRUE(app.option->cb_source->itemText(0).contains(QStringLiteral("Velquor_Null_Output")) ||
-                app.option->cb_source->itemText(0).contains(QStringLiteral("Monitor")))
+    EXPECT_TRUE(
+        app.option->cb_source->itemText(0).contains(QStringLiteral("Velquor_Null_Output")) ||
+        app.option->cb_source->itemText(0).contains(QStringLiteral("Monitor")))
         << app.option->cb_source->itemText(0).toStdString();
 
     const Tone player{test_support::play_sine(1000.0, 10.0)};
@@ -94,7 +100,8 @@ TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
     // captured time, not wall time.
     auto *record = app.main->AudioRecord;
     const int three_seconds = record->MillisecondsToSamples(3000);
-    EXPECT_TRUE(test_support::wait_until([&] { return record->SamplePosition() >= three_seconds; }, 9000));
+    EXPECT_TRUE(
+        test_support::wait_until([&] { return record->SamplePosition() >= three_seconds; }, 9000));
     app.click(QStringLiteral("Stop"));
     ASSERT_FALSE(app.main->recording);
 
@@ -108,13 +115,14 @@ TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
     EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:03"));
     // The display shows the last timer tick's count, a moment before the stop.
     const QString shown = app.label(QStringLiteral("Time"));
-    EXPECT_TRUE(shown == QStringLiteral("00:00:00/00:00:02") || shown == QStringLiteral("00:00:00/00:00:03"))
+    EXPECT_TRUE(shown == QStringLiteral("00:00:00/00:00:02") ||
+                shown == QStringLiteral("00:00:00/00:00:03"))
         << shown.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd,
-                         ::testing::Values(std::pair{0, ".mp3"}, std::pair{1, ".wma"}, std::pair{2, ".wav"},
-                                           std::pair{3, ".ogg"}),
+                         ::testing::Values(std::pair{0, ".mp3"}, std::pair{1, ".wma"},
+                                           std::pair{2, ".wav"}, std::pair{3, ".ogg"}),
                          [](const auto &info) { return std::string(info.param.second + 1); });
 
 TEST(EndToEndSchedule, AWindowAFewSecondsAheadRecordsByItself)
@@ -137,7 +145,8 @@ TEST(EndToEndSchedule, AWindowAFewSecondsAheadRecordsByItself)
     AppHarness app(options);
     // The program's own timer ticks; the clock follows the real one.
     QTimer follow;
-    QObject::connect(&follow, &QTimer::timeout, [&] { app.clock->time = QDateTime::currentDateTime(); });
+    QObject::connect(&follow, &QTimer::timeout,
+                     [&] { app.clock->time = QDateTime::currentDateTime(); });
     follow.start(50);
     const Tone player{test_support::play_sine(500.0, 12.0)};
     ASSERT_TRUE(test_support::wait_until([&] { return app.main->recording; }, 6000));

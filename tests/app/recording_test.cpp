@@ -15,12 +15,14 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <csignal>
+#include <sys/resource.h>
 
-namespace {
+namespace
+{
 
-class Recording : public ::testing::Test {
+class Recording : public ::testing::Test
+{
 protected:
     QTemporaryDir out;
     void SetUp() override
@@ -28,7 +30,10 @@ protected:
         reset_settings();
         put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
     }
-    QString expected_path(const char *name) const { return out.filePath(QString::fromLatin1(name)); }
+    QString expected_path(const char *name) const
+    {
+        return out.filePath(QString::fromLatin1(name));
+    }
 };
 
 struct Decoded {
@@ -55,7 +60,9 @@ struct FormatCase {
     int channels;
 };
 
-class RecordingFormats : public Recording, public ::testing::WithParamInterface<FormatCase> {};
+class RecordingFormats : public Recording, public ::testing::WithParamInterface<FormatCase>
+{
+};
 
 TEST_P(RecordingFormats, RecordPauseResumeStopMakesAPlayableFileAndEntry)
 {
@@ -134,19 +141,41 @@ TEST_F(Recording, CustomFormatsShowTheirSummaries)
         int channels;
     };
     const std::vector<Case> cases = {
-        {{{"format", "2"}, {"wav/mode", "1"}, {"wav/frequency", "0"}, {"wav/channel", "0"}, {"wav/bit", "0"}},
-         "WAV  8000 Hz  Mono  8 BIT", 8000, 1},
-        {{{"format", "3"}, {"ogg/enable quality", "1"}, {"ogg/quality", "450"}, {"ogg/frequency", "8"}},
-         "OGG  48000 Hz  Stereo  Quality - 450", 48000, 2},
-        {{{"format", "0"}, {"mp3/frequency", "4"}, {"mp3/channel", "0"}, {"mp3/bitrate", "3"}, {"mp3/enable vbr", "1"}},
-         "MP3  22050 Hz  Mono  32 KBPS", 22050, 1},
+        {{{"format", "2"},
+          {"wav/mode", "1"},
+          {"wav/frequency", "0"},
+          {"wav/channel", "0"},
+          {"wav/bit", "0"}},
+         "WAV  8000 Hz  Mono  8 BIT",
+         8000,
+         1},
+        {{{"format", "3"},
+          {"ogg/enable quality", "1"},
+          {"ogg/quality", "450"},
+          {"ogg/frequency", "8"}},
+         "OGG  48000 Hz  Stereo  Quality - 450",
+         48000,
+         2},
+        {{{"format", "0"},
+          {"mp3/frequency", "4"},
+          {"mp3/channel", "0"},
+          {"mp3/bitrate", "3"},
+          {"mp3/enable vbr", "1"}},
+         "MP3  22050 Hz  Mono  32 KBPS",
+         22050,
+         1},
         {{{"format", "1"}, {"wma/format", "35"}}, "WMA9 8000Hz  Mono  8KBPS  CBR", 8000, 1},
         // Positions outside the lists take the key's default.
         {{{"format", "0"}, {"mp3/frequency", "99"}, {"mp3/bitrate", "-1"}, {"mp3/channel", "5"}},
-         "MP3  44100 Hz  Stereo  128 KBPS", 44100, 2},
+         "MP3  44100 Hz  Stereo  128 KBPS",
+         44100,
+         2},
         {{{"format", "-1"}, {"wma/format", "47"}}, "MP3  44100 Hz  Stereo  128 KBPS", 44100, 2},
         {{{"format", "1"}, {"wma/format", "470"}}, "WMA9 44100Hz  Stereo  128KBPS  CBR", 44100, 2},
-        {{{"format", "2"}, {"wav/mode", "7"}, {"wav/frequency", "0"}}, "WAV  44100Hz  Stereo  16BIT", 44100, 2},
+        {{{"format", "2"}, {"wav/mode", "7"}, {"wav/frequency", "0"}},
+         "WAV  44100Hz  Stereo  16BIT",
+         44100,
+         2},
     };
     for (const Case &c : cases) {
         reset_settings();
@@ -184,7 +213,8 @@ TEST_F(Recording, RefusedFormatsLeaveEverythingAsItWas)
     app.click(QStringLiteral("Record"));
     EXPECT_FALSE(app.main->recording);
     ASSERT_EQ(app.dialogs->count(QStringLiteral("information")), 1);
-    EXPECT_EQ(app.dialogs->shown.back().text, QStringLiteral("This MP3 format not supported, please try another bit rate."));
+    EXPECT_EQ(app.dialogs->shown.back().text,
+              QStringLiteral("This MP3 format not supported, please try another bit rate."));
 
     put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("3"));
     put_setting(QStringLiteral("ogg"), QStringLiteral("frequency"), QStringLiteral("0"));
@@ -194,7 +224,8 @@ TEST_F(Recording, RefusedFormatsLeaveEverythingAsItWas)
     app.click(QStringLiteral("Record"));
     EXPECT_FALSE(app.main->recording);
     ASSERT_EQ(app.dialogs->count(QStringLiteral("information")), 2);
-    EXPECT_EQ(app.dialogs->shown.back().text, QStringLiteral("This OGG format not supported, please try another bit rate."));
+    EXPECT_EQ(app.dialogs->shown.back().text,
+              QStringLiteral("This OGG format not supported, please try another bit rate."));
 
     EXPECT_EQ(app.label(QStringLiteral("File Name")), QStringLiteral("before"));
     EXPECT_EQ(app.label(QStringLiteral("Format")), QStringLiteral("before too"));
@@ -212,8 +243,8 @@ TEST_F(Recording, AFolderThatCannotBeMadeIsReportedAndAddsNoEntry)
     EXPECT_FALSE(app.main->recording);
     ASSERT_EQ(app.dialogs->count(QStringLiteral("box")), 1);
     EXPECT_EQ(app.dialogs->shown.back().caption, QStringLiteral("Error!"));
-    EXPECT_EQ(app.dialogs->shown.back().text,
-              QStringLiteral("Failed to create file ") + folder + QStringLiteral("/2026-12-08_10;00;00.mp3"));
+    EXPECT_EQ(app.dialogs->shown.back().text, QStringLiteral("Failed to create file ") + folder +
+                                                  QStringLiteral("/2026-12-08_10;00;00.mp3"));
     EXPECT_EQ(app.list->count(), 0);
     EXPECT_EQ(app.main->current_item_index, -1);
     EXPECT_TRUE(app.capture->starts.empty());
@@ -226,7 +257,8 @@ TEST_F(Recording, AnEmptyFolderSettingMeansTheMusicFolder)
     AppHarness app;
     app.click(QStringLiteral("Record"));
     ASSERT_TRUE(app.main->recording);
-    EXPECT_TRUE(app.main->current_file.startsWith(Tfm_main::default_output_folder() + QLatin1Char('/')))
+    EXPECT_TRUE(
+        app.main->current_file.startsWith(Tfm_main::default_output_folder() + QLatin1Char('/')))
         << app.main->current_file.toStdString();
     app.click(QStringLiteral("Stop"));
     EXPECT_TRUE(QFile::exists(app.main->current_file));
@@ -324,7 +356,8 @@ TEST_F(Recording, DialogNamingReplacesTheExtensionAndRemembersTheFolder)
 {
     put_setting(QStringLiteral("format"), QStringLiteral("auto name"), QStringLiteral("0"));
     AppHarness app;
-    app.dialogs->save_answers.push_back(Dialogs::SaveChoice{out.filePath(QStringLiteral("take one.wav")), 1});
+    app.dialogs->save_answers.push_back(
+        Dialogs::SaveChoice{out.filePath(QStringLiteral("take one.wav")), 1});
     app.click(QStringLiteral("Record"));
     ASSERT_TRUE(app.main->recording);
     EXPECT_EQ(app.dialogs->last_save_folder, Tfm_main::default_recorder_folder());
@@ -335,7 +368,8 @@ TEST_F(Recording, DialogNamingReplacesTheExtensionAndRemembersTheFolder)
     EXPECT_TRUE(QFile::exists(out.filePath(QStringLiteral("take one.mp3"))));
 
     // The OGG filter, and a cancelled dialog.
-    app.dialogs->save_answers.push_back(Dialogs::SaveChoice{out.filePath(QStringLiteral("second")), 4});
+    app.dialogs->save_answers.push_back(
+        Dialogs::SaveChoice{out.filePath(QStringLiteral("second")), 4});
     app.click(QStringLiteral("Record"));
     EXPECT_EQ(app.dialogs->last_save_folder, out.path());
     EXPECT_EQ(app.main->current_file, out.filePath(QStringLiteral("second.ogg")));

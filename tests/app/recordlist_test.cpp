@@ -6,7 +6,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(RecordListEntries, SelectingMakesTheCurrentFileAndDeselectingKeepsIt)
 {
@@ -14,8 +15,10 @@ TEST(RecordListEntries, SelectingMakesTheCurrentFileAndDeselectingKeepsIt)
     QTemporaryDir out;
     put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
     AppHarness app;
-    app.list->append_entry(QStringLiteral("a.mp3"), QStringLiteral("/x/a.mp3"), QStringLiteral("00:00:01"));
-    app.list->append_entry(QStringLiteral("a.mp3"), QStringLiteral("/x/a.mp3"), QStringLiteral("00:00:01"));
+    app.list->append_entry(QStringLiteral("a.mp3"), QStringLiteral("/x/a.mp3"),
+                           QStringLiteral("00:00:01"));
+    app.list->append_entry(QStringLiteral("a.mp3"), QStringLiteral("/x/a.mp3"),
+                           QStringLiteral("00:00:01"));
     EXPECT_EQ(app.list->count(), 2) << "the same path twice gives two entries";
 
     app.click(QStringLiteral("Record"));

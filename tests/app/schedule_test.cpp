@@ -9,9 +9,11 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class Schedule : public ::testing::Test {
+class Schedule : public ::testing::Test
+{
 protected:
     QTemporaryDir out;
     void SetUp() override
@@ -61,9 +63,9 @@ TEST_F(Schedule, EveryDayStartsAtTheBeginOfTheHalfOpenWindow)
 
 TEST_F(Schedule, LengthsAreTruncatedAsComputed)
 {
-    for (const auto &[begin, end, length] : {std::tuple{QTime(8, 0), QTime(9, 0), 3600},
-                                              std::tuple{QTime(10, 0), QTime(10, 30), 1799},
-                                              std::tuple{QTime(0, 0), QTime(23, 59, 59), 86399}}) {
+    for (const auto &[begin, end, length] :
+         {std::tuple{QTime(8, 0), QTime(9, 0), 3600}, std::tuple{QTime(10, 0), QTime(10, 30), 1799},
+          std::tuple{QTime(0, 0), QTime(23, 59, 59), 86399}}) {
         reset_settings();
         put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
         schedule(1, begin, end);
@@ -188,7 +190,8 @@ TEST_F(Schedule, AHandStartedRecordingIsFinishedFirstAndPlaybackDoesNotStopIt)
 
 TEST_F(Schedule, AFailedStartLeavesTheScheduledLengthForTheNextRecording)
 {
-    put_setting(QStringLiteral("format"), QStringLiteral("path"), QStringLiteral("/proc/velquor/nope"));
+    put_setting(QStringLiteral("format"), QStringLiteral("path"),
+                QStringLiteral("/proc/velquor/nope"));
     schedule(1, QTime(10, 0), QTime(10, 0, 3));
     AppHarness app;
     tick(app, QDateTime(wednesday, QTime(10, 0, 1)));
@@ -207,7 +210,8 @@ TEST_F(Schedule, AFailedStartLeavesTheScheduledLengthForTheNextRecording)
     }
     EXPECT_FALSE(app.main->recording);
     EXPECT_FALSE(app.main->scheduled_run);
-    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:0%1").arg(app.main->scheduled_length_s));
+    EXPECT_EQ(app.list->length_text_of(0),
+              QStringLiteral("00:00:0%1").arg(app.main->scheduled_length_s));
 }
 
 TEST_F(Schedule, TheScheduledRecordingStopsAtItsLengthEvenWithALimitThen)
@@ -229,13 +233,15 @@ TEST_F(Schedule, TheScheduledRecordingStopsAtItsLengthEvenWithALimitThen)
     EXPECT_FALSE(app.main->Timer.isActive());
 }
 
-class ScheduleAcrossClockChanges : public Schedule {
+class ScheduleAcrossClockChanges : public Schedule
+{
 protected:
     QTimeZone berlin{"Europe/Berlin"};
     QDateTime at(QDate day, int h, int m, int offset_hours) const
     {
         // An instant given by its UTC offset, seen on the Berlin wall clock.
-        return QDateTime(day, QTime(h, m), Qt::OffsetFromUTC, offset_hours * 3600).toTimeZone(berlin);
+        return QDateTime(day, QTime(h, m), Qt::OffsetFromUTC, offset_hours * 3600)
+            .toTimeZone(berlin);
     }
 };
 
@@ -248,7 +254,8 @@ TEST_F(ScheduleAcrossClockChanges, SpringForwardDoesNotSkipAWindowInTheMissingHo
     tick(app, at(spring, 1, 59, 1));
     EXPECT_FALSE(app.main->recording);
     // Every second after the jump until the window has gone by.
-    for (QDateTime t = at(spring, 3, 0, 2); t < at(spring, 4, 0, 2) && !app.main->recording; t = t.addSecs(60))
+    for (QDateTime t = at(spring, 3, 0, 2); t < at(spring, 4, 0, 2) && !app.main->recording;
+         t = t.addSecs(60))
         tick(app, t);
     EXPECT_TRUE(app.main->recording) << "the day's window was skipped";
     EXPECT_EQ(app.main->scheduled_length_s, 1799);

@@ -2,11 +2,11 @@
 // Escape, docking, a broken skin, and the restart question.
 #include "app_harness.h"
 
+#include "audio_record.h"
 #include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin.h"
-#include "audio_record.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -15,7 +15,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 CaptureDeviceInfo device(const char *name, std::vector<const char *> lines, bool usable = true)
 {
@@ -23,11 +24,13 @@ CaptureDeviceInfo device(const char *name, std::vector<const char *> lines, bool
     d.name = QString::fromLatin1(name);
     d.usable = usable;
     for (const char *l : lines)
-        d.lines.push_back({QString::fromLatin1(l), QString::fromLatin1(l) + QStringLiteral(".src"), {}});
+        d.lines.push_back(
+            {QString::fromLatin1(l), QString::fromLatin1(l) + QStringLiteral(".src"), {}});
     return d;
 }
 
-class Startup : public ::testing::Test {
+class Startup : public ::testing::Test
+{
 protected:
     void SetUp() override { reset_settings(); }
 };
@@ -35,7 +38,8 @@ protected:
 TEST_F(Startup, OpensWithNoSettingsFileAndFindsItsElements)
 {
     AppHarness app;
-    EXPECT_EQ(QApplication::applicationDisplayName().isEmpty() ? app.main->windowTitle() : app.main->windowTitle(),
+    EXPECT_EQ(QApplication::applicationDisplayName().isEmpty() ? app.main->windowTitle()
+                                                               : app.main->windowTitle(),
               QStringLiteral("Velquor"));
     EXPECT_EQ(app.main->size(), QSize(341, 168));
     EXPECT_NE(app.main->play_bar, nullptr);
@@ -155,7 +159,8 @@ TEST_F(Startup, ABrokenSkinFileIsReportedAndTheBuiltInLookIsUsed)
     options.program_folder = folder.path();
     AppHarness app(options);
     ASSERT_EQ(app.dialogs->count(QStringLiteral("box")), 1);
-    EXPECT_TRUE(app.dialogs->shown[0].text.contains(broken.fileName())) << app.dialogs->shown[0].text.toStdString();
+    EXPECT_TRUE(app.dialogs->shown[0].text.contains(broken.fileName()))
+        << app.dialogs->shown[0].text.toStdString();
     EXPECT_NE(app.main->time_label, nullptr);
     EXPECT_EQ(app.main->size(), QSize(341, 168));
 

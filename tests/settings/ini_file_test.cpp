@@ -10,9 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public ::testing::Test
+{
 protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("velquor.ini")); }
@@ -86,7 +88,8 @@ TEST_F(IniFileTest, WritingReplacesTheFirstKeyAndCreatesSectionsAtTheEnd)
     ini.write(QStringLiteral("mp3"), QStringLiteral("bitrate"), QStringLiteral("5"));
     ini.write(QStringLiteral("mp3"), QStringLiteral("channel"), QStringLiteral("0"));
     ini.write(QStringLiteral("wav"), QStringLiteral("mode"), QStringLiteral("1"));
-    EXPECT_EQ(contents(), QByteArray("[MP3]\nBitRate=5\nchannel=0\n\n[ogg]\nquality=300\n\n[wav]\nmode=1\n"));
+    EXPECT_EQ(contents(),
+              QByteArray("[MP3]\nBitRate=5\nchannel=0\n\n[ogg]\nquality=300\n\n[wav]\nmode=1\n"));
 }
 
 TEST_F(IniFileTest, ValuesAreOneLineAndReadBackCutTo2047Characters)
@@ -131,8 +134,9 @@ TEST_F(IniFileTest, ARefusedWriteRaisesTheMessageAndLeavesTheOldFileWhole)
     // A settings file made read-only (root may write anything, so only as a user).
     if (geteuid() != 0) {
         QFile::setPermissions(path(), QFileDevice::ReadOwner);
-        EXPECT_THROW(IniFile(path()).write(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("2")),
-                     SettingsWriteError);
+        EXPECT_THROW(
+            IniFile(path()).write(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("2")),
+            SettingsWriteError);
         QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     EXPECT_EQ(contents(), QByteArray("[a]\nb=1\n"));
@@ -154,7 +158,8 @@ TEST_F(IniFileTest, AFullDiskLeavesTheOldFileWhole)
         setrlimit(RLIMIT_FSIZE, &limit);
         try {
             IniFile(QString::fromLocal8Bit(local_path))
-                .write(QStringLiteral("keep"), QStringLiteral("big"), QString(4000, QLatin1Char('x')));
+                .write(QStringLiteral("keep"), QStringLiteral("big"),
+                       QString(4000, QLatin1Char('x')));
         } catch (const SettingsWriteError &) {
             _exit(0);
         }

@@ -8,10 +8,11 @@
 #include <map>
 #include <random>
 
-namespace {
+namespace
+{
 
-const char *const names[] = {"format", "Format", "FORMAT", "mp3", "MP3", "limit", "auto name", "Auto Name",
-                             "time", "path", "x"};
+const char *const names[] = {"format",    "Format",    "FORMAT", "mp3",  "MP3", "limit",
+                             "auto name", "Auto Name", "time",   "path", "x"};
 
 struct Generator {
     std::mt19937 rng;
@@ -21,8 +22,16 @@ struct Generator {
     QByteArray pad() { return QByteArray(pick(3), pick(2) ? ' ' : '\t'); }
     QByteArray value()
     {
-        static const char *const values[] = {"1", "0", "0x10", "abc", "", "/home/me/Music", " spaced out ",
-                                             "a=b", "[not a section]", "ünï"};
+        static const char *const values[] = {"1",
+                                             "0",
+                                             "0x10",
+                                             "abc",
+                                             "",
+                                             "/home/me/Music",
+                                             " spaced out ",
+                                             "a=b",
+                                             "[not a section]",
+                                             "ünï"};
         return values[pick(std::size(values))];
     }
     QByteArray garbage()
@@ -46,11 +55,22 @@ struct Generator {
         const int lines = pick(25);
         for (int i = 0; i < lines; ++i) {
             switch (pick(8)) {
-            case 0: case 1: out += pad() + '[' + pad() + name() + pad() + ']' + pad(); break;
-            case 2: out += '[' + name(); break; // no closing bracket
-            case 3: out += ';' + garbage(); break;
-            case 4: out += garbage(); break;
-            default: out += pad() + name() + pad() + '=' + pad() + value() + pad(); break;
+            case 0:
+            case 1:
+                out += pad() + '[' + pad() + name() + pad() + ']' + pad();
+                break;
+            case 2:
+                out += '[' + name();
+                break; // no closing bracket
+            case 3:
+                out += ';' + garbage();
+                break;
+            case 4:
+                out += garbage();
+                break;
+            default:
+                out += pad() + name() + pad() + '=' + pad() + value() + pad();
+                break;
             }
             if (i + 1 < lines || pick(2))
                 out += eol;
@@ -76,8 +96,9 @@ std::optional<QString> model_read(QByteArray file, const QString &section, const
                 continue;
             if (in_section)
                 return std::nullopt; // the first matching section ended without the key
-            in_section = !seen_section &&
-                         QString::fromUtf8(line.mid(1, close - 1)).trimmed().compare(section, Qt::CaseInsensitive) == 0;
+            in_section = !seen_section && QString::fromUtf8(line.mid(1, close - 1))
+                                                  .trimmed()
+                                                  .compare(section, Qt::CaseInsensitive) == 0;
             seen_section = seen_section || in_section;
             continue;
         }
@@ -113,8 +134,8 @@ TEST(IniProperty, RandomFilesReadByTheRulesAndWritesDisturbNothingElse)
         for (const QString &s : all_names)
             for (const QString &k : all_names) {
                 const auto got = ini.read(s, k);
-                ASSERT_EQ(got, model_read(original, s, k)) << "round " << round << " [" << s.toStdString()
-                                                           << "] " << k.toStdString();
+                ASSERT_EQ(got, model_read(original, s, k))
+                    << "round " << round << " [" << s.toStdString() << "] " << k.toStdString();
                 before[{s.toLower(), k.toLower()}] = got;
             }
 
@@ -128,8 +149,9 @@ TEST(IniProperty, RandomFilesReadByTheRulesAndWritesDisturbNothingElse)
             if (names_pair.first == section.toLower() && names_pair.second == key.toLower())
                 ASSERT_EQ(now, value) << "round " << round;
             else
-                ASSERT_EQ(now, old) << "round " << round << " lost [" << names_pair.first.toStdString() << "] "
-                                    << names_pair.second.toStdString();
+                ASSERT_EQ(now, old)
+                    << "round " << round << " lost [" << names_pair.first.toStdString() << "] "
+                    << names_pair.second.toStdString();
         }
         // Every line that was not the written key is still there, in order.
         QFile f(path);

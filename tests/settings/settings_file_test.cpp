@@ -4,11 +4,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 const QString ini_name = QStringLiteral("velquor.ini");
 
-class SettingsFileTest : public ::testing::Test {
+class SettingsFileTest : public ::testing::Test
+{
 protected:
     QTemporaryDir dir;
     SettingsFile open(const char *locale = "en_US")
@@ -70,35 +72,41 @@ TEST_F(SettingsFileTest, NothingIsCachedBetweenObjects)
     EXPECT_EQ(b.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 180), 60);
     b.write_integer(QStringLiteral("LIMIT"), QStringLiteral("Time"), 90);
     EXPECT_EQ(a.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 180), 90);
-    EXPECT_EQ(a.read_string(QStringLiteral("x"), QStringLiteral("y"), QString(3000, QLatin1Char('d'))).size(),
-              2047);
+    EXPECT_EQ(
+        a.read_string(QStringLiteral("x"), QStringLiteral("y"), QString(3000, QLatin1Char('d')))
+            .size(),
+        2047);
 }
 
-class DateRoundTrip : public SettingsFileTest, public ::testing::WithParamInterface<const char *> {};
+class DateRoundTrip : public SettingsFileTest, public ::testing::WithParamInterface<const char *>
+{
+};
 
 TEST_P(DateRoundTrip, DatesAndTimesComeBackAsWritten)
 {
     SettingsFile s = open(GetParam());
     const QString sec = QStringLiteral("schedule");
-    for (const QDate d : {QDate::currentDate(), QDate(2026, 12, 8), QDate(1999, 1, 31), QDate(2080, 2, 29),
-                          QDate(2024, 2, 29), QDate(1950, 6, 15)}) {
+    for (const QDate d : {QDate::currentDate(), QDate(2026, 12, 8), QDate(1999, 1, 31),
+                          QDate(2080, 2, 29), QDate(2024, 2, 29), QDate(1950, 6, 15)}) {
         s.write_date(sec, QStringLiteral("special day"), d);
         EXPECT_EQ(s.read_date(sec, QStringLiteral("special day"), QDate(2000, 1, 1)), d)
             << GetParam() << " wrote "
             << s.read_string(sec, QStringLiteral("special day"), {}).toStdString();
     }
-    for (const QTime t : {QTime(0, 0, 0), QTime(10, 0, 0), QTime(12, 30, 5), QTime(23, 59, 59), QTime(13, 1, 2)}) {
+    for (const QTime t :
+         {QTime(0, 0, 0), QTime(10, 0, 0), QTime(12, 30, 5), QTime(23, 59, 59), QTime(13, 1, 2)}) {
         s.write_time(sec, QStringLiteral("begin time"), t);
         EXPECT_EQ(s.read_time(sec, QStringLiteral("begin time"), QTime(1, 1, 1)), t)
             << GetParam() << " wrote "
             << s.read_string(sec, QStringLiteral("begin time"), {}).toStdString();
     }
-    EXPECT_FALSE(s.read_string(sec, QStringLiteral("begin time"), {}).contains(QLatin1String("UTC")));
+    EXPECT_FALSE(
+        s.read_string(sec, QStringLiteral("begin time"), {}).contains(QLatin1String("UTC")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, DateRoundTrip,
-                         ::testing::Values("en_US", "de_DE", "C", "en_GB", "fr_FR", "ja_JP", "ar_EG",
-                                           "fa_IR", "ko_KR", "nl_NL", "ru_RU", "zh_CN"));
+                         ::testing::Values("en_US", "de_DE", "C", "en_GB", "fr_FR", "ja_JP",
+                                           "ar_EG", "fa_IR", "ko_KR", "nl_NL", "ru_RU", "zh_CN"));
 
 TEST_F(SettingsFileTest, TwoDigitYearsWrittenByHandLandNearToday)
 {
@@ -106,11 +114,13 @@ TEST_F(SettingsFileTest, TwoDigitYearsWrittenByHandLandNearToday)
     const int yy = year % 100;
     put("[schedule]\nspecial day=12/8/" + QByteArray::number(yy).rightJustified(2, '0') + "\n");
     SettingsFile s = open("en_US");
-    EXPECT_EQ(s.read_date(QStringLiteral("schedule"), QStringLiteral("special day"), {}), QDate(year, 12, 8));
+    EXPECT_EQ(s.read_date(QStringLiteral("schedule"), QStringLiteral("special day"), {}),
+              QDate(year, 12, 8));
 
     put("[schedule]\nspecial day=08.12." + QByteArray::number(yy).rightJustified(2, '0') + "\n");
     SettingsFile de = open("de_DE");
-    EXPECT_EQ(de.read_date(QStringLiteral("schedule"), QStringLiteral("special day"), {}), QDate(year, 12, 8));
+    EXPECT_EQ(de.read_date(QStringLiteral("schedule"), QStringLiteral("special day"), {}),
+              QDate(year, 12, 8));
 }
 
 TEST_F(SettingsFileTest, UnreadableDatesAndTimesYieldTheDefault)

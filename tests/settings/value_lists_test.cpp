@@ -32,5 +32,6 @@ TEST(ValueLists, WmaListsHaveTheirDuplicatesAndOddSpellings)
     EXPECT_STREQ(wma_profile_names()[46], "WMA9 44100Hz  Stereo  Lossless");
     EXPECT_EQ(frequency_items().first(), QStringLiteral("8000 Hz"));
     EXPECT_EQ(bitrate_items().last(), QStringLiteral("320 Kbps"));
-    EXPECT_EQ(sample_size_items(), QStringList({QStringLiteral("8 bps"), QStringLiteral("16 bps")}));
+    EXPECT_EQ(sample_size_items(),
+              QStringList({QStringLiteral("8 bps"), QStringLiteral("16 bps")}));
 }
