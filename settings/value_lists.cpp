@@ -63,28 +63,22 @@ const std::array<const char *, wma_preset_count> &wma_profile_names()
     return list;
 }
 
-QStringList frequency_items()
+namespace {
+
+// Each value with its unit: "8000 Hz", "128 Kbps", "16 bps".
+template <typename T, std::size_t N>
+QStringList with_unit(const std::array<T, N> &values, const char *unit)
 {
     QStringList items;
-    for (uint32_t hz : frequencies)
-        items << QStringLiteral("%1 Hz").arg(hz);
+    for (const T value : values)
+        items << QStringLiteral("%1 %2").arg(value).arg(QLatin1String(unit));
     return items;
 }
 
-QStringList bitrate_items()
-{
-    QStringList items;
-    for (int kbps : bitrates)
-        items << QStringLiteral("%1 Kbps").arg(kbps);
-    return items;
-}
+} // namespace
 
-QStringList sample_size_items()
-{
-    QStringList items;
-    for (uint32_t bits : sample_sizes)
-        items << QStringLiteral("%1 bps").arg(bits);
-    return items;
-}
+QStringList frequency_items() { return with_unit(frequencies, "Hz"); }
+QStringList bitrate_items() { return with_unit(bitrates, "Kbps"); }
+QStringList sample_size_items() { return with_unit(sample_sizes, "bps"); }
 
 } // namespace value_lists
