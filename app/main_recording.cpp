@@ -352,7 +352,8 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
     Q_UNUSED(CurrentSamples);
     Q_UNUSED(LevelLeft);
     Q_UNUSED(LevelRight);
-    if (!recording)
+    // A tick still on its way after a pause would count the run twice.
+    if (!recording || record_paused)
         return;
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
     const int64_t seconds =
