@@ -123,7 +123,7 @@ private:
     bool set_up_format(int format_index, QString &extension);
     QString output_path(const QString &extension, const QString &dialog_name);
     bool write_block(const SampleArray &block);
-    void write_tags();
+    bool write_tags();
     void report_write_failure();
 
     Services m_services;
@@ -134,6 +134,7 @@ private:
     bool m_shown_once = false;
     bool m_closed = false;
     bool m_in_error_handler = false;
+    bool m_starting = false; // a start waits in its save dialog
     QString m_skin_problem;
 
     QString m_record_file;

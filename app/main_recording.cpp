@@ -45,7 +45,7 @@ QString folder_of(const QString &path)
 
 void Tfm_main::start_recording()
 {
-    if (!settings_file)
+    if (!settings_file || !m_list || m_closed || m_starting)
         return;
     if (record_paused) {
         record_paused = false;
@@ -57,31 +57,33 @@ void Tfm_main::start_recording()
     }
 
     recording = true;
-    SettingsFile &s = *settings_file;
     int format_index = 0;
     QString dialog_name;
-    if (s.read_bool(QStringLiteral("format"), QStringLiteral("auto name"), true)) {
-        format_index = s.read_integer(QStringLiteral("format"), QStringLiteral("format"), 0);
+    if (settings_file->read_bool(QStringLiteral("format"), QStringLiteral("auto name"), true)) {
+        format_index =
+            settings_file->read_integer(QStringLiteral("format"), QStringLiteral("format"), 0);
     } else {
-        const QString initial = s.read_string(QStringLiteral("basic"), QStringLiteral("save path"),
-                                              default_recorder_folder());
+        const QString initial = settings_file->read_string(
+            QStringLiteral("basic"), QStringLiteral("save path"), default_recorder_folder());
+        // While the dialog is open the schedule and the other commands wait:
+        // there is no file yet to stop or pause.
+        m_starting = true;
         const auto choice = m_services.dialogs->save_file(this, initial, qt_filter(save_filter));
-        if (!choice || choice->path.isEmpty()) {
+        m_starting = false;
+        if (!choice || choice->path.isEmpty() || !recording || m_closed || !settings_file) {
             recording = false;
             return;
         }
-        s.write_string(QStringLiteral("basic"), QStringLiteral("save path"),
-                       folder_of(choice->path));
+        settings_file->write_string(QStringLiteral("basic"), QStringLiteral("save path"),
+                                    folder_of(choice->path));
         dialog_name = choice->path;
         format_index = choice->filter_index - 1;
     }
     format_index = safe_position(format_index, output_formats.size(), 0);
 
     QString extension;
-    if (!set_up_format(format_index, extension)) {
-        recording = false;
+    if (!set_up_format(format_index, extension))
         return;
-    }
 
     const QString path = output_path(extension, dialog_name);
     const QString previous_file = current_file;
@@ -90,9 +92,10 @@ void Tfm_main::start_recording()
     current_item_index = m_list->count();
     set_label(file_name_label, QFileInfo(path).fileName());
 
-    if (s.read_bool(QStringLiteral("limit"), QStringLiteral("enable limit"), false)) {
+    if (settings_file->read_bool(QStringLiteral("limit"), QStringLiteral("enable limit"), false)) {
         limit_active = true;
-        limit_length_s = s.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 180);
+        limit_length_s =
+            settings_file->read_integer(QStringLiteral("limit"), QStringLiteral("time"), 180);
     } else {
         limit_active = false;
     }
@@ -104,9 +107,10 @@ void Tfm_main::start_recording()
         // no later command reaches for a row that does not exist.
         current_file = previous_file;
         current_item_index = previous_item;
+        // Idle before the box: ticks and clicks handled while it is open see no recording.
+        recording = false;
         m_services.dialogs->message_box(this, QStringLiteral("Failed to create file ") + path,
                                         QStringLiteral("Error!"));
-        recording = false;
         return;
     }
     m_record_file = path;
@@ -153,6 +157,7 @@ bool Tfm_main::set_up_format(int format_index, QString &extension)
         if (!AudioFileRecord->CheckMp3Format(AudioFile2LameEnc->SampleRate(),
                                              AudioFile2LameEnc->Bitrate(),
                                              AudioFile2LameEnc->Channels())) {
+            recording = false;
             m_services.dialogs->information(
                 this,
                 QStringLiteral("This MP3 format not supported, please try another bit rate."));
@@ -209,6 +214,7 @@ bool Tfm_main::set_up_format(int format_index, QString &extension)
                                         .arg(quality));
         } else {
             if (!AudioFileRecord->CheckOggFormat(rate, channel + 1, nominal, maximum, minimum)) {
+                recording = false;
                 m_services.dialogs->information(
                     this,
                     QStringLiteral("This OGG format not supported, please try another bit rate."));
@@ -265,43 +271,59 @@ bool Tfm_main::write_block(const SampleArray &block)
 
 void Tfm_main::pause_recording()
 {
-    if (!recording || record_paused)
+    if (!recording || record_paused || m_starting)
         return;
     // Stopped first, so the count includes everything this run put in the file.
     AudioRecord->Stop();
-    recorded_before_pause += AudioRecord->RecordedSamples();
+    recorded_before_pause += AudioRecord->CapturedSamples();
     record_paused = true;
-    m_list->set_image(record_item_index, image_paused);
+    if (m_list)
+        m_list->set_image(record_item_index, image_paused);
 }
 
 void Tfm_main::stop_recording()
 {
+    if (m_starting) {
+        // The save dialog of a start is still open: the start is called off.
+        recording = false;
+        return;
+    }
     AudioRecord->Stop();
     for (SampleArray block = AudioRecord->GetArray(); !block.empty();
          block = AudioRecord->GetArray())
         write_block(block);
     AudioVisualizationEx->ShowArray({});
-    const int seconds = AudioFileRecord->Duration() / 1000;
+    const int duration_ms = AudioFileRecord->Duration();
     AudioFileRecord->CloseFile();
     if (scheduled_run) {
         scheduled_run = false;
         Timer.stop();
     }
-    write_tags();
+    const bool tags_written = write_tags();
     pending_title.clear();
     pending_track = -1;
-    m_list->set_length_text(record_item_index, clock_text(seconds));
+    if (m_list)
+        m_list->set_length_text(record_item_index, clock_text(duration_ms / 1000));
     recording = false;
     record_paused = false;
-    m_list->set_image(record_item_index, image_idle);
+    if (m_list)
+        m_list->set_image(record_item_index, image_idle);
     AudioVisualizationEx->hide();
     recorded_before_pause = 0;
     m_services.inhibitor->release();
+
+    // Told only now that the recording is over, so that whatever runs while a
+    // box is open finds the program idle.
     if (m_write_failed)
         report_write_failure();
+    else if (!tags_written && duration_ms > 0)
+        m_services.dialogs->message_box(this,
+                                        QStringLiteral("The tags could not be written into ") +
+                                            m_record_file + QLatin1Char('.'),
+                                        QStringLiteral("Error!"));
 }
 
-void Tfm_main::write_tags()
+bool Tfm_main::write_tags()
 {
     AudioInformation->infoTitle = pending_title;
     AudioInformation->infoArtist = pending_artist;
@@ -312,11 +334,7 @@ void Tfm_main::write_tags()
     // A year or track left over from another file must not land in a new recording.
     AudioInformation->infoYear = pending_year != -1 ? pending_year : 0;
     AudioInformation->infoTrack = static_cast<int16_t>(pending_track != -1 ? pending_track : 0);
-    if (!AudioInformation->WriteToFile(m_record_file) && !m_write_failed)
-        m_services.dialogs->message_box(this,
-                                        QStringLiteral("The tags could not be written into ") +
-                                            m_record_file + QLatin1Char('.'),
-                                        QStringLiteral("Error!"));
+    return AudioInformation->WriteToFile(m_record_file);
 }
 
 void Tfm_main::report_write_failure()
@@ -357,7 +375,7 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
         return;
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
     const int64_t seconds =
-        AudioRecord->SamplesToMilliseconds(AudioRecord->SamplePosition() + recorded_before_pause) /
+        AudioRecord->SamplesToMilliseconds(AudioRecord->CapturedSamples() + recorded_before_pause) /
         1000;
     set_label(time_label, QStringLiteral("00:00:00/") + clock_text(seconds));
     if (scheduled_run && seconds >= scheduled_length_s)

@@ -36,7 +36,8 @@ double day_fraction(const QTime &t)
 
 void Tfm_main::TimerTimer()
 {
-    if (!settings_file)
+    // Closed, or a start waiting in its save dialog: nothing to decide now.
+    if (!settings_file || m_closed || m_starting)
         return;
     const QDateTime now = m_services.clock->now();
     const QDate today = now.date();

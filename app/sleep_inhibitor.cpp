@@ -1,7 +1,7 @@
 #include "sleep_inhibitor.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 
 bool LoginManagerInhibitor::acquire(const QString &why)
@@ -11,15 +11,13 @@ bool LoginManagerInhibitor::acquire(const QString &why)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return false;
-    QDBusInterface manager(QStringLiteral("org.freedesktop.login1"),
-                           QStringLiteral("/org/freedesktop/login1"),
-                           QStringLiteral("org.freedesktop.login1.Manager"), bus);
-    if (!manager.isValid())
-        return false;
-    manager.setTimeout(2000);
-    const QDBusReply<QDBusUnixFileDescriptor> reply =
-        manager.call(QStringLiteral("Inhibit"), QStringLiteral("sleep"), QStringLiteral("Velquor"),
-                     why, QStringLiteral("block"));
+    // A plain call with its own timeout: an interface object would first
+    // introspect the service with the bus's default of 25 seconds.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
+    call << QStringLiteral("sleep") << QStringLiteral("Velquor") << why << QStringLiteral("block");
+    const QDBusReply<QDBusUnixFileDescriptor> reply = bus.call(call, QDBus::Block, 2000);
     if (!reply.isValid())
         return false;
     m_fd = reply.value();

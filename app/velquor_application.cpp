@@ -8,7 +8,6 @@
 VelquorApplication::VelquorApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Velquor"));
-    setApplicationDisplayName(QStringLiteral("Velquor"));
     setDesktopFileName(QStringLiteral("velquor"));
 }
 

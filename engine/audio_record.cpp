@@ -223,8 +223,13 @@ SampleArray TAudioRecord2::PeekArray(int count) const
 
 int TAudioRecord2::RecordedSamples() const
 {
+    return clamp_count(CapturedSamples());
+}
+
+int64_t TAudioRecord2::CapturedSamples() const
+{
     std::lock_guard lock(m_mutex);
-    return clamp_count(m_captured);
+    return m_captured;
 }
 
 int TAudioRecord2::SamplePosition() const

@@ -53,6 +53,9 @@ public:
     SampleArray PeekArray(int count) const;
     int RecordedSamples() const;
     int SamplePosition() const;
+    // The same count without the 32-bit cap (which a stereo run reaches after
+    // about six and a half hours), for clocks that must keep running.
+    int64_t CapturedSamples() const;
     int ErrorCode() const { return m_error_code; }
 
 signals:

@@ -24,6 +24,8 @@ ScriptedDialogs::save_file(QWidget *, const QString &initial_folder, const QStri
 {
     shown.push_back({"save", initial_folder, {}});
     last_save_folder = initial_folder;
+    if (while_saving)
+        while_saving();
     if (save_answers.empty())
         return std::nullopt;
     SaveChoice answer = save_answers.front();

@@ -10,6 +10,7 @@
 
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class Tfm_option;
@@ -36,6 +37,8 @@ public:
     std::deque<SaveChoice> save_answers; // none left: the user cancels
     QString last_save_folder;
     bool yes = false;
+    // Runs while the save dialog is open, as events would.
+    std::function<void()> while_saving;
 
     std::optional<SaveChoice> save_file(QWidget *, const QString &initial_folder,
                                         const QString &) override;

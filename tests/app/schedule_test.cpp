@@ -233,6 +233,51 @@ TEST_F(Schedule, TheScheduledRecordingStopsAtItsLengthEvenWithALimitThen)
     EXPECT_FALSE(app.main->Timer.isActive());
 }
 
+TEST_F(Schedule, ATickWhileTheSaveDialogIsOpenWaitsForIt)
+{
+    put_setting(QStringLiteral("format"), QStringLiteral("auto name"), QStringLiteral("0"));
+    schedule(1, QTime(10, 0), QTime(10, 30));
+    AppHarness app;
+    app.clock->time = QDateTime(wednesday, QTime(10, 5));
+    app.dialogs->save_answers.push_back(
+        Dialogs::SaveChoice{out.filePath(QStringLiteral("by hand")), 3});
+    app.dialogs->while_saving = [&] { app.main->TimerTimer(); };
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    EXPECT_FALSE(app.main->scheduled_run) << "the schedule acted on a start still in its dialog";
+    EXPECT_TRUE(app.main->Timer.isActive());
+    ASSERT_EQ(app.list->count(), 1);
+    EXPECT_EQ(app.main->recording_file(), out.filePath(QStringLiteral("by hand.wav")));
+
+    // The next tick finishes the recording by hand and starts the scheduled one.
+    app.dialogs->while_saving = nullptr;
+    app.dialogs->save_answers.push_back(
+        Dialogs::SaveChoice{out.filePath(QStringLiteral("scheduled")), 3});
+    app.push_seconds(1.0);
+    app.settle();
+    app.main->TimerTimer();
+    EXPECT_TRUE(app.main->scheduled_run);
+    ASSERT_EQ(app.list->count(), 2);
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:01"));
+    EXPECT_EQ(app.list->image_of(0), image_idle);
+    EXPECT_EQ(app.list->image_of(1), image_recording);
+    app.click(QStringLiteral("Stop"));
+}
+
+TEST_F(Schedule, ClosingWhileTheSaveDialogIsOpenCallsTheStartOff)
+{
+    put_setting(QStringLiteral("format"), QStringLiteral("auto name"), QStringLiteral("0"));
+    AppHarness app;
+    app.dialogs->save_answers.push_back(
+        Dialogs::SaveChoice{out.filePath(QStringLiteral("late")), 3});
+    app.dialogs->while_saving = [&] { app.main->close(); };
+    app.click(QStringLiteral("Record"));
+    EXPECT_FALSE(app.main->recording);
+    EXPECT_EQ(app.list->count(), 0);
+    EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("late.wav"))));
+    EXPECT_TRUE(app.capture->starts.empty());
+}
+
 class ScheduleAcrossClockChanges : public Schedule
 {
 protected:
