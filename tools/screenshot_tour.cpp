@@ -35,7 +35,6 @@ int main(int argc, char **argv)
         pause.exec();
     }
     main.start_recording();
-    main.SkinClick(main.Skin, nullptr);
     list.show();
     QEventLoop wait;
     QTimer::singleShot(4300, &wait, &QEventLoop::quit);
