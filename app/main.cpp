@@ -1,17 +1,17 @@
 #include "main.h"
 
 #include "ID3.h"
-#include "audio_file.h"
-#include "audio_information.h"
-#include "audio_player.h"
-#include "audio_record.h"
-#include "audio_visualization.h"
+#include "audio/audio_file.h"
+#include "audio/audio_information.h"
+#include "pulse/audio_player.h"
+#include "pulse/audio_record.h"
+#include "skin/audio_visualization.h"
 #include "dir.h"
-#include "lame_enc.h"
+#include "audio/lame_enc.h"
 #include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"
-#include "skin.h"
+#include "skin/skin.h"
 
 #include <QApplication>
 #include <QCloseEvent>

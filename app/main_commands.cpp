@@ -4,7 +4,7 @@
 
 #include "option.h"
 #include "recordlist.h"
-#include "skin.h"
+#include "skin/skin.h"
 
 void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
 {

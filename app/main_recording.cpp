@@ -1,15 +1,15 @@
 // Recording: set-up, block and timer events, pause, stop and the length limit.
 #include "main.h"
 
-#include "audio_file.h"
-#include "audio_information.h"
-#include "audio_record.h"
-#include "audio_visualization.h"
+#include "audio/audio_file.h"
+#include "audio/audio_information.h"
+#include "pulse/audio_record.h"
+#include "skin/audio_visualization.h"
 #include "clock_text.h"
-#include "lame_enc.h"
+#include "audio/lame_enc.h"
 #include "recordlist.h"
 #include "settings_file.h"
-#include "skin.h"
+#include "skin/skin.h"
 #include "value_lists.h"
 
 #include <QCoreApplication>

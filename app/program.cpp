@@ -2,7 +2,7 @@
 
 #include "ID3.h"
 #include "dir.h"
-#include "library_messages.h"
+#include "audio/library_messages.h"
 #include "main.h"
 #include "option.h"
 #include "recordlist.h"

@@ -10,8 +10,8 @@
 #include <memory>
 #include <optional>
 
-#include "capture_backend.h"
-#include "playback_backend.h"
+#include "pulse/capture_backend.h"
+#include "pulse/playback_backend.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 #include "recordlist.h"
 
-#include "skin.h"
+#include "skin/skin.h"
 
 #include <QHeaderView>
 #include <QPainter>

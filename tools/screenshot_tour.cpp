@@ -1,7 +1,7 @@
 // Renders the README's screenshot: the main window recording, with the record
 // list docked under it. Run beside a sound server with a tone playing:
 //   scripts/with-pulse.sh build/app/screenshot_tour docs/screenshot.png
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 #include "main.h"
 #include "settings_file.h"
 

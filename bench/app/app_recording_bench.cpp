@@ -3,7 +3,7 @@
 // at the defaults (MP3, 44100 Hz, stereo, 128 kbit/s); and memory while an
 // hour of audio goes through the same path as fast as it can.
 #include "audio_bench_util.h"
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 #include "fake_capture_backend.h"
 #include "main.h"
 #include "settings_file.h"

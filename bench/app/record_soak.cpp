@@ -6,8 +6,8 @@
 //   record_soak SECONDS FORMAT(0 mp3, 2 wav, ...) OUT_DIR [--busy]
 //
 // Prints one line of key=value pairs.
-#include "audio_file.h"
-#include "audio_record.h"
+#include "audio/audio_file.h"
+#include "pulse/audio_record.h"
 #include "main.h"
 #include "settings_file.h"
 

@@ -1,4 +1,4 @@
-#include "audio_decoder.h"
+#include "audio/audio_decoder.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,13 +1,13 @@
-#include "audio_file.h"
+#include "audio/audio_file.h"
 
-#include "audio_decoder.h"
-#include "audio_writer.h"
-#include "lame_enc.h"
-#include "mp3_writer.h"
-#include "ogg_writer.h"
-#include "wav_writer.h"
-#include "wma_profiles.h"
-#include "wma_writer.h"
+#include "audio/audio_decoder.h"
+#include "audio/audio_writer.h"
+#include "audio/lame_enc.h"
+#include "audio/mp3_writer.h"
+#include "audio/ogg_writer.h"
+#include "audio/wav_writer.h"
+#include "audio/wma_profiles.h"
+#include "audio/wma_writer.h"
 
 #include <algorithm>
 #include <functional>

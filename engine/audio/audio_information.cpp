@@ -1,6 +1,6 @@
-#include "audio_information.h"
+#include "audio/audio_information.h"
 
-#include "tags.h"
+#include "audio/tags.h"
 
 bool TAudioInformation2::ReadFromFile(const QString &path)
 {

@@ -1,4 +1,4 @@
-#include "genres.h"
+#include "audio/genres.h"
 
 const QStringList &genre_names()
 {

@@ -1,4 +1,4 @@
-#include "library_messages.h"
+#include "audio/library_messages.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,4 +1,4 @@
-#include "mp3_writer.h"
+#include "audio/mp3_writer.h"
 
 #include <algorithm>
 #include <lame/lame.h>

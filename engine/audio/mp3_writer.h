@@ -5,7 +5,7 @@
 // Bit rates in kbit/s. VBR: vbr_quality is LAME's -V (0 best .. 9), and
 // vbr_min_kbps the lowest bit rate a frame may use.
 
-#include "audio_writer.h"
+#include "audio/audio_writer.h"
 
 struct Mp3Settings {
     uint32_t sample_rate = 44100;

@@ -1,4 +1,4 @@
-#include "ogg_writer.h"
+#include "audio/ogg_writer.h"
 
 #include <algorithm>
 #include <random>

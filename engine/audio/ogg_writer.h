@@ -5,7 +5,7 @@
 // once it holds half a second of audio, so a killed recording keeps all but
 // the last moment.
 
-#include "audio_writer.h"
+#include "audio/audio_writer.h"
 
 #include <vorbis/vorbisenc.h>
 

@@ -1,6 +1,6 @@
-#include "tags.h"
+#include "audio/tags.h"
 
-#include "genres.h"
+#include "audio/genres.h"
 
 #include <QFile>
 #include <QFileInfo>

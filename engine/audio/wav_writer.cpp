@@ -1,4 +1,4 @@
-#include "wav_writer.h"
+#include "audio/wav_writer.h"
 
 WavWriter::WavWriter(uint32_t sample_rate, int channels, uint32_t bits_per_sample,
                      int64_t max_data_bytes)

@@ -3,7 +3,7 @@
 // from the int16 input). The header is rewritten after every write, so the
 // file on disk is always a complete WAV file.
 
-#include "audio_writer.h"
+#include "audio/audio_writer.h"
 
 #include <sndfile.h>
 

@@ -1,4 +1,4 @@
-#include "wma_profiles.h"
+#include "audio/wma_profiles.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "wma_writer.h"
+#include "audio/wma_writer.h"
 
 #include <algorithm>
 

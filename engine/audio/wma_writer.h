@@ -3,7 +3,7 @@
 // rate and channels (wma_profiles.h). The bit rate is the preset's, raised to
 // the encoder's lowest accepted rate where the preset's is below it.
 
-#include "audio_writer.h"
+#include "audio/audio_writer.h"
 
 #include <vector>
 

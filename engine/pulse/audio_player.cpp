@@ -1,6 +1,6 @@
-#include "audio_player.h"
+#include "pulse/audio_player.h"
 
-#include "pulse_playback.h"
+#include "pulse/pulse_playback.h"
 
 #include <QMetaObject>
 #include <algorithm>

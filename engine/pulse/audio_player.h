@@ -15,7 +15,7 @@
 // follows in both cases.
 
 #include "audio_types.h"
-#include "playback_backend.h"
+#include "pulse/playback_backend.h"
 
 #include <QObject>
 #include <QTimer>

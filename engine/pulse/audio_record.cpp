@@ -1,6 +1,6 @@
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 
-#include "pulse_capture.h"
+#include "pulse/pulse_capture.h"
 
 #include <QMetaObject>
 #include <algorithm>

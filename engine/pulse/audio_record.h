@@ -11,7 +11,7 @@
 // 2 when it failed or the sound server went away.
 
 #include "audio_types.h"
-#include "capture_backend.h"
+#include "pulse/capture_backend.h"
 
 #include <QObject>
 #include <QTimer>

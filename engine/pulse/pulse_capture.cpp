@@ -1,6 +1,6 @@
-#include "pulse_capture.h"
+#include "pulse/pulse_capture.h"
 
-#include "pulse_devices.h"
+#include "pulse/pulse_devices.h"
 
 #include <pulse/pulseaudio.h>
 

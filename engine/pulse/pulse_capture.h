@@ -7,8 +7,8 @@
 // libpulse loop thread with whole frames of s16 samples; holes the server
 // reports are filled with silence so the sample count keeps the time.
 
-#include "capture_backend.h"
-#include "pulse_connection.h"
+#include "pulse/capture_backend.h"
+#include "pulse/pulse_connection.h"
 
 #include <vector>
 

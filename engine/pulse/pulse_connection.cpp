@@ -1,4 +1,4 @@
-#include "pulse_connection.h"
+#include "pulse/pulse_connection.h"
 
 #include <pulse/pulseaudio.h>
 

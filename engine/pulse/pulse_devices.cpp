@@ -1,4 +1,4 @@
-#include "pulse_devices.h"
+#include "pulse/pulse_devices.h"
 
 #include <pulse/volume.h>
 

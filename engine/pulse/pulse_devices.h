@@ -8,7 +8,7 @@
 // A source that belongs to no card is a device of its own with one line.
 // Cards come first, in index order, then the card-less sources.
 
-#include "capture_backend.h"
+#include "pulse/capture_backend.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "pulse_playback.h"
+#include "pulse/pulse_playback.h"
 
 #include <pulse/pulseaudio.h>
 

@@ -4,8 +4,8 @@
 // Latency target ~200 ms, so Stop is heard quickly and the owner's blocks of
 // a few tens of ms keep the stream fed.
 
-#include "playback_backend.h"
-#include "pulse_connection.h"
+#include "pulse/playback_backend.h"
+#include "pulse/pulse_connection.h"
 
 #include <pulse/sample.h>
 #include <vector>

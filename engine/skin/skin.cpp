@@ -1,7 +1,7 @@
-#include "skin.h"
+#include "skin/skin.h"
 
-#include "skin_parser.h"
-#include "skin_surface.h"
+#include "skin/skin_parser.h"
+#include "skin/skin_surface.h"
 
 #include <QPointer>
 #include <QWidget>

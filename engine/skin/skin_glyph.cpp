@@ -1,4 +1,4 @@
-#include "skin_glyph.h"
+#include "skin/skin_glyph.h"
 
 #include <QPainter>
 #include <cmath>

@@ -4,7 +4,7 @@
 // the drawing of a glyph scaled into a target rectangle. Pure functions;
 // parse errors come back as a message, never as an exception.
 
-#include "skin_model.h"
+#include "skin/skin_model.h"
 
 #include <QColor>
 #include <QPainterPath>

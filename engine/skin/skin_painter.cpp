@@ -1,6 +1,6 @@
-#include "skin_painter.h"
+#include "skin/skin_painter.h"
 
-#include "skin_glyph.h"
+#include "skin/skin_glyph.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>

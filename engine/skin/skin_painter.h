@@ -3,7 +3,7 @@
 // and mouse handling share. Logical pixels; dpr picks the 2x bitmaps.
 // UI thread (QPainter on widgets and images).
 
-#include "skin_model.h"
+#include "skin/skin_model.h"
 
 class QPainter;
 

@@ -1,7 +1,7 @@
-#include "skin_parser.h"
+#include "skin/skin_parser.h"
 
 #include "audio_types.h"
-#include "skin_parser_values.h"
+#include "skin/skin_parser_values.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -5,7 +5,7 @@
 // EngineError whose message names the file and the problem. Any thread, but
 // the images it decodes are QImages, so the UI thread is the usual caller.
 
-#include "skin_model.h"
+#include "skin/skin_model.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "skin_parser_values.h"
+#include "skin/skin_parser_values.h"
 
-#include "skin_glyph.h"
+#include "skin/skin_glyph.h"
 
 #include <QJsonArray>
 #include <cmath>

@@ -4,7 +4,7 @@
 // returns the value, or throws SkinProblem naming the place and what is
 // wrong. parse_skin turns a SkinProblem into an EngineError naming the file.
 
-#include "skin_model.h"
+#include "skin/skin_model.h"
 
 #include <QJsonObject>
 #include <QJsonValue>

@@ -1,6 +1,6 @@
-#include "skin_surface.h"
+#include "skin/skin_surface.h"
 
-#include "skin_painter.h"
+#include "skin/skin_painter.h"
 
 #include <QChildEvent>
 #include <QHelpEvent>

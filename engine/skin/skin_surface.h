@@ -4,8 +4,8 @@
 // on its elements into element events. Also the ISkinForm of that window and
 // the owner of its ISkinObjects. UI thread only.
 
-#include "skin.h"
-#include "skin_model.h"
+#include "skin/skin.h"
+#include "skin/skin_model.h"
 
 #include <QWidget>
 #include <memory>

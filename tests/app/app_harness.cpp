@@ -1,12 +1,12 @@
 #include "app_harness.h"
 
 #include "ID3.h"
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 #include "dir.h"
 #include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"
-#include "skin.h"
+#include "skin/skin.h"
 #include "test_support.h"
 #include "velquor_application.h"
 

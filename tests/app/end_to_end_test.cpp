@@ -2,8 +2,8 @@
 // null sink, recorded from its monitor through the skin's commands.
 #include "app_harness.h"
 
-#include "audio_file.h"
-#include "audio_record.h"
+#include "audio/audio_file.h"
+#include "pulse/audio_record.h"
 #include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"

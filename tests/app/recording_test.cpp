@@ -2,12 +2,12 @@
 // arriving at exact moments and real files, encoders and tags.
 #include "app_harness.h"
 
-#include "audio_file.h"
-#include "audio_information.h"
-#include "audio_record.h"
+#include "audio/audio_file.h"
+#include "audio/audio_information.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
-#include "skin.h"
+#include "skin/skin.h"
 #include "test_support.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // The schedule, driven tick by tick with a test clock.
 #include "app_harness.h"
 
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "sleep_inhibitor.h"

@@ -2,11 +2,11 @@
 // Escape, docking, a broken skin, and the restart question.
 #include "app_harness.h"
 
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 #include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"
-#include "skin.h"
+#include "skin/skin.h"
 
 #include <QApplication>
 #include <QJsonArray>

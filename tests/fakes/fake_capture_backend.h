@@ -4,7 +4,7 @@
 // stream fails (fail). Devices, lines and volumes are plain data to set up;
 // every start, stop and line selection is recorded for checking.
 
-#include "capture_backend.h"
+#include "pulse/capture_backend.h"
 
 #include <map>
 #include <utility>

@@ -5,7 +5,7 @@
 // right away with drain_at_once). fail() breaks the stream. Everything runs on
 // the test's thread, so events follow exactly what the test did.
 
-#include "playback_backend.h"
+#include "pulse/playback_backend.h"
 
 #include <utility>
 #include <vector>

@@ -6,8 +6,8 @@
 //   skin_preview OUT_DIR [SKIN_FILE]    forms (built-in skin when no file)
 //   skin_preview --icon OUT_DIR         velquor-48/128/256.png
 
-#include "audio_visualization.h"
-#include "skin.h"
+#include "skin/audio_visualization.h"
+#include "skin/skin.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,9 +2,9 @@
 // Shared input for the audio benchmarks: 10 s of 44.1 kHz stereo music-like
 // signal (a chord with a little noise), and scratch paths under /tmp.
 
-#include "audio_file.h"
+#include "audio/audio_file.h"
 #include "audio_types.h"
-#include "lame_enc.h"
+#include "audio/lame_enc.h"
 
 #include <QDir>
 #include <QString>

@@ -4,8 +4,8 @@
 
 #include "audio_bench_util.h"
 
-#include "audio_file.h"
-#include "lame_enc.h"
+#include "audio/audio_file.h"
+#include "audio/lame_enc.h"
 
 #include <benchmark/benchmark.h>
 #include <lame/lame.h>

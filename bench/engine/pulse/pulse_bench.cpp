@@ -3,8 +3,8 @@
 // the fake backend so the server's timing stays out of it), and the CPU time
 // of the whole process per minute of real capture or playback.
 
-#include "audio_player.h"
-#include "audio_record.h"
+#include "pulse/audio_player.h"
+#include "pulse/audio_record.h"
 #include "fakes/fake_capture_backend.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "audio_test_util.h"
 
-#include "lame_enc.h"
+#include "audio/lame_enc.h"
 
 #include <QDir>
 #include <QTemporaryDir>

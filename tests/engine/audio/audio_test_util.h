@@ -1,7 +1,7 @@
 #pragma once
 // Synthetic signals and measurements shared by the engine_audio tests.
 
-#include "audio_file.h"
+#include "audio/audio_file.h"
 #include "audio_types.h"
 
 #include <QString>

@@ -1,8 +1,8 @@
 // Damaged, empty, random and misnamed files: an error or no samples, never a
 // crash or a hang. The fuzz loop mutates the small files of tests/corpus.
 
-#include "audio_file.h"
-#include "audio_information.h"
+#include "audio/audio_file.h"
+#include "audio/audio_information.h"
 #include "audio_test_util.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // audio_file_fuzzer tests/corpus). The first byte picks the file's extension,
 // the rest is the file.
 
-#include "audio_file.h"
-#include "audio_information.h"
+#include "audio/audio_file.h"
+#include "audio/audio_information.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // A recording interrupted by SIGKILL or by a full disk stays a readable file.
 
-#include "audio_file.h"
+#include "audio/audio_file.h"
 #include "audio_test_util.h"
 
 #include <QProcess>

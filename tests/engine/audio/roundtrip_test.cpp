@@ -1,8 +1,8 @@
 // Write a tone with TAudioFile2 in every format, read it back with TAudioFile2.
 
-#include "audio_file.h"
+#include "audio/audio_file.h"
 #include "audio_test_util.h"
-#include "lame_enc.h"
+#include "audio/lame_enc.h"
 
 #include <QDir>
 #include <QTemporaryDir>

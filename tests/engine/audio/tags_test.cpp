@@ -1,9 +1,9 @@
 // Tags written and read back through TagLib in every output format.
 
-#include "audio_file.h"
-#include "audio_information.h"
+#include "audio/audio_file.h"
+#include "audio/audio_information.h"
 #include "audio_test_util.h"
-#include "genres.h"
+#include "audio/genres.h"
 
 #include <QFile>
 #include <QTemporaryDir>

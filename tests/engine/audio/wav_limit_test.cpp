@@ -2,9 +2,9 @@
 // wrapping its header sizes. The limit is lowered through the constructor so
 // the test stays small.
 
-#include "audio_file.h"
+#include "audio/audio_file.h"
 #include "audio_test_util.h"
-#include "wav_writer.h"
+#include "audio/wav_writer.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 //       writes under a file-size limit until WriteArray fails, closes the file
 //       and prints "failed <ErrorCode> <samples written>".
 
-#include "audio_file.h"
+#include "audio/audio_file.h"
 #include "audio_test_util.h"
 
 #include <csignal>

@@ -2,7 +2,7 @@
 // OnEndArrayPlay per array, the end mark and a single OnEndPlay after the
 // drain, Stop and continuation, counters, PeekArray and failures.
 
-#include "audio_player.h"
+#include "pulse/audio_player.h"
 #include "fakes/fake_playback_backend.h"
 #include "test_support.h"
 

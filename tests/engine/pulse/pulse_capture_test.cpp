@@ -1,8 +1,8 @@
 // Capture through the private sound server (label "pulse"): a known sine is
 // played into the null sink and recorded from its monitor.
 
-#include "audio_record.h"
-#include "pulse_capture.h"
+#include "pulse/audio_record.h"
+#include "pulse/pulse_capture.h"
 #include "signal_checks.h"
 #include "test_support.h"
 

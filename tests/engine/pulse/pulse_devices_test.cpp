@@ -1,9 +1,9 @@
 // Devices, input lines and recording volume: the grouping rules on made-up
 // server layouts, then the real private server (label "pulse").
 
-#include "audio_record.h"
-#include "pulse_capture.h"
-#include "pulse_devices.h"
+#include "pulse/audio_record.h"
+#include "pulse/pulse_capture.h"
+#include "pulse/pulse_devices.h"
 #include "signal_checks.h"
 #include "test_support.h"
 

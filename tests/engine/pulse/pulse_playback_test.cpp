@@ -2,8 +2,8 @@
 // plays a generated tone into the null sink while TAudioRecord2 records its
 // monitor; what comes out must be the tone, whole and once.
 
-#include "audio_player.h"
-#include "pulse_playback.h"
+#include "pulse/audio_player.h"
+#include "pulse/pulse_playback.h"
 #include "signal_checks.h"
 #include "test_support.h"
 

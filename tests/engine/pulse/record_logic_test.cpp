@@ -2,7 +2,7 @@
 // GetArray / PeekArray views of the captured stream, counters across pause
 // and resume, re-entrant calls from its handlers, errors and the device API.
 
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 #include "fakes/fake_capture_backend.h"
 #include "test_support.h"
 

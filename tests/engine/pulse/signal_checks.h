@@ -2,7 +2,7 @@
 // Checks on captured sound for the end-to-end tests, and a second private
 // sound server that a test may kill.
 
-#include "audio_record.h"
+#include "pulse/audio_record.h"
 #include "audio_types.h"
 
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "audio_visualization.h"
+#include "skin/audio_visualization.h"
 
 #include <QImage>
 #include <cmath>

@@ -1,5 +1,5 @@
-#include "skin_glyph.h"
-#include "skin_parser.h"
+#include "skin/skin_glyph.h"
+#include "skin/skin_parser.h"
 #include "skin_test_util.h"
 
 #include <QCoreApplication>

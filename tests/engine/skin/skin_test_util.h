@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the skin tests: skin files written into a temporary folder.
 
-#include "skin.h"
+#include "skin/skin.h"
 
 #include <QBuffer>
 #include <QFile>
