@@ -6,6 +6,9 @@
 #include "recordlist.h"
 #include "skin/skin.h"
 
+#include <QDialog>
+#include <QTimer>
+
 void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
 {
     Q_UNUSED(Sender);
@@ -36,14 +39,44 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
     } else if (name == QLatin1String("Options")) {
         if (recording || !m_option)
             return;
-        const QRect main = frameGeometry();
-        const QSize dialog = m_option->frameGeometry().size();
-        const int list_height =
-            (m_list && m_list->isVisible()) ? m_list->frameGeometry().height() : 0;
-        m_option->move(main.left() + (main.width() - dialog.width()) / 2,
-                       main.top() + (main.height() + list_height - dialog.height()) / 2);
-        m_option->exec();
+        open_placed(m_option);
+    } else if (name == QLatin1String("ID3")) {
+        id3_command();
     } else if (name == QLatin1String("Help")) {
         show_help();
     }
+}
+
+// Centred on the main window, or on it and the docked record list together.
+void Tfm_main::place_dialog(QWidget *dialog)
+{
+    const QRect main = frameGeometry();
+    const QSize size = dialog->frameGeometry().size();
+    const int list_height = (m_list && m_list->isVisible()) ? m_list->frameGeometry().height() : 0;
+    dialog->move(main.left() + (main.width() - size.width()) / 2,
+                 main.top() + (main.height() + list_height - size.height()) / 2);
+}
+
+// Placed before it opens, and again once shown: only then does its frame
+// (and so its outer size) count.
+void Tfm_main::open_placed(QDialog *dialog)
+{
+    place_dialog(dialog);
+    QTimer::singleShot(0, dialog, [this, dialog] { place_dialog(dialog); });
+    dialog->exec();
+}
+
+void Tfm_main::id3_command()
+{
+    if (!m_id3)
+        return;
+    const bool none_selected = !m_list || m_list->selected_index() < 0;
+    if ((recording && record_item_index == current_item_index) || none_selected) {
+        m_id3->target_path.clear(); // the pending tags of the running or next recording
+    } else if (current_item_index != -1) {
+        m_id3->target_path = m_list->path_of(current_item_index);
+        if (m_list->isVisible())
+            m_list->focus();
+    }
+    open_placed(m_id3);
 }
