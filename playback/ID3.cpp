@@ -3,6 +3,7 @@
 #include "audio/audio_information.h"
 #include "audio/genres.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -59,6 +60,8 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
     cb_genre = new QComboBox(this);
     cb_genre->addItems(genre_names());
     cb_genre->setMaxVisibleItems(16);
+    // The box is narrow; its list is as wide as the longest name.
+    cb_genre->view()->setMinimumWidth(cb_genre->view()->sizeHintForColumn(0) + 24);
     cb_genre->setGeometry(264, 133, 76, std::max(height, cb_genre->sizeHint().height()));
     cb_genre->setCurrentIndex(-1);
     auto *genre_label = new QLabel(QStringLiteral("Genre: "), this);
