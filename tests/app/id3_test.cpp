@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -193,22 +194,18 @@ TEST_P(Editor, FileModeWritesUnicodeThatOtherReadersSeeAndResetRereads)
     });
     EXPECT_EQ(app->dialogs->shown.size(), 0u);
 
+    const std::pair<const char *, const char *> fields[] = {
+        {"title", "Títle"}, {"artist", "Ärtist Ω"}, {"album", "Albüm 日本"}, {"year", "1999"},
+        {"track", "7"},     {"genre", "Rock"},      {"comment", "Cömment"}};
+    const char *kid3_names[] = {"title",        "artist", "album",  "date",
+                                "track number", "genre",  "comment"};
     const QJsonObject m = mutagen_tags(path);
-    EXPECT_EQ(m[QStringLiteral("title")].toString(), QStringLiteral("Títle"));
-    EXPECT_EQ(m[QStringLiteral("artist")].toString(), QStringLiteral("Ärtist Ω"));
-    EXPECT_EQ(m[QStringLiteral("album")].toString(), QStringLiteral("Albüm 日本"));
-    EXPECT_EQ(m[QStringLiteral("year")].toString(), QStringLiteral("1999"));
-    EXPECT_EQ(m[QStringLiteral("track")].toString(), QStringLiteral("7"));
-    EXPECT_EQ(m[QStringLiteral("genre")].toString(), QStringLiteral("Rock"));
-    EXPECT_EQ(m[QStringLiteral("comment")].toString(), QStringLiteral("Cömment"));
-    if (have("kid3-cli")) {
-        EXPECT_EQ(kid3(path, "title"), QStringLiteral("Títle"));
-        EXPECT_EQ(kid3(path, "artist"), QStringLiteral("Ärtist Ω"));
-        EXPECT_EQ(kid3(path, "album"), QStringLiteral("Albüm 日本"));
-        EXPECT_EQ(kid3(path, "date"), QStringLiteral("1999"));
-        EXPECT_EQ(kid3(path, "track number"), QStringLiteral("7"));
-        EXPECT_EQ(kid3(path, "genre"), QStringLiteral("Rock"));
-        EXPECT_EQ(kid3(path, "comment"), QStringLiteral("Cömment"));
+    for (size_t i = 0; i < std::size(fields); ++i) {
+        const QString expected = QString::fromUtf8(fields[i].second);
+        EXPECT_EQ(m[QLatin1String(fields[i].first)].toString(), expected) << fields[i].first;
+        if (have("kid3-cli")) {
+            EXPECT_EQ(kid3(path, kid3_names[i]), expected) << kid3_names[i];
+        }
     }
 
     // Opening again shows what was stored; Reset throws edits away.
@@ -226,27 +223,17 @@ TEST_P(Editor, FileModeWritesUnicodeThatOtherReadersSeeAndResetRereads)
         QTest::mouseClick(d->btn_cancel, Qt::LeftButton);
     });
     EXPECT_EQ(mutagen_tags(path)[QStringLiteral("title")].toString(), QStringLiteral("Títle"));
-}
 
-TEST_P(Editor, EmptyOrPastedNonNumericYearAndTrackKeepTheFilesValues)
-{
-    const QString path = copy_of_corpus();
-    Tfm_id3 *d = app->id3;
-    open_file(path, [&] {
-        type_into(d->edt_year, QStringLiteral("2004"));
-        type_into(d->edt_track, QStringLiteral("12"));
-        QTest::mouseClick(d->btn_ok, Qt::LeftButton);
-    });
+    // An empty Year, and a Track that a paste made no number, keep the file's.
     open_file(path, [&] {
         d->edt_year->clear();
-        d->edt_track->setText(QStringLiteral("x9")); // as a paste would put it there
+        d->edt_track->setText(QStringLiteral("x9"));
         type_into(d->edt_title, QStringLiteral("only this"));
         QTest::mouseClick(d->btn_ok, Qt::LeftButton);
     });
-    const QJsonObject m = mutagen_tags(path);
-    EXPECT_EQ(m[QStringLiteral("title")].toString(), QStringLiteral("only this"));
-    EXPECT_EQ(m[QStringLiteral("year")].toString(), QStringLiteral("2004"));
-    EXPECT_EQ(m[QStringLiteral("track")].toString(), QStringLiteral("12"));
+    QJsonObject expected = m;
+    expected[QStringLiteral("title")] = QStringLiteral("only this");
+    EXPECT_EQ(mutagen_tags(path), expected);
 }
 
 TEST_P(Editor, AFailedWriteIsToldWithTheFileAndLeavesItWhole)
@@ -359,73 +346,46 @@ INSTANTIATE_TEST_SUITE_P(Formats, Editor, ::testing::ValuesIn(formats),
 struct Foreign {
     const char *name;
     const char *corpus_file;
-    const char *extension;
     const char *tool;
-    std::function<void(const QString &path)> tag;
-    Fields expected; // with the dialog's genre text
+    std::vector<std::vector<const char *>> commands; // each with the file's path appended
+    std::array<const char *, 7> shown;               // title ... comment, as the boxes show them
 };
 
-const QString latin_v23 = QStringLiteral(
-    "import sys\nfrom mutagen.id3 import ID3,TIT2,TPE1,TALB,TDRC,TRCK,TCON,COMM\n"
-    "t=ID3()\nt.add(TIT2(encoding=0,text='T\\xedtle'))\nt.add(TPE1(encoding=0,text='\\xc4rtist'))\n"
-    "t.add(TALB(encoding=0,text='Alb'))\nt.add(TDRC(encoding=0,text='2001'))\n"
-    "t.add(TRCK(encoding=0,text='3/12'))\nt.add(TCON(encoding=0,text='(17)'))\n"
-    "t.add(COMM(encoding=0,lang='eng',desc='',text='C\\xf6mment'))\n"
-    "t.save(sys.argv[1],v2_version=3,v1=0)\n");
-const QString v1_only =
-    QStringLiteral("import sys\nfrom mutagen.id3 import ID3,TIT2,TPE1,TALB,TDRC,TRCK,TCON,COMM\n"
-                   "t=ID3()\nt.add(TIT2(text='T\\xedtle'))\nt.add(TPE1(text='\\xc4rtist'))\n"
-                   "t.add(TALB(text='Alb'))\nt.add(TDRC(text='2001'))\nt.add(TRCK(text='3'))\n"
-                   "t.add(TCON(text='Rock'))\nt.add(COMM(lang='eng',desc='',text='C\\xf6mment'))\n"
-                   "t.save(sys.argv[1],v1=2)\n");
-
-void mutagen_script(const QString &script, const QString &path)
-{
-    run(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
-}
+const char *latin_v23 =
+    "import sys\nfrom mutagen.id3 import ID3,TIT2,TPE1,TALB,TDRC,TRCK,TCON,COMM\nt=ID3()\n"
+    "for f in [TIT2(text='T\\xedtle'),TPE1(text='\\xc4rtist'),TALB(text='Alb'),TDRC(text='2001'),"
+    "TRCK(text='3/12'),TCON(text='(17)'),COMM(lang='eng',desc='',text='C\\xf6mment')]:\n"
+    " f.encoding=0; t.add(f)\n"
+    "t.save(sys.argv[1],v2_version=3,v1=0)\n";
+const char *v1_only =
+    "import sys\nfrom mutagen.id3 import ID3,TIT2,TPE1,TALB,TDRC,TRCK,TCON,COMM\nt=ID3()\n"
+    "for f in [TIT2(text='T\\xedtle'),TPE1(text='\\xc4rtist'),TALB(text='Alb'),"
+    "TDRC(text='2001'),TRCK(text='3'),TCON(text='Rock')]:\n t.add(f)\n"
+    "t.save(sys.argv[1],v1=2)\n";
 
 const Foreign foreign[] = {
     {"mid3v2_v24",
      "tone8k.mp3",
-     "mp3",
      "mid3v2",
-     [](const QString &p) {
-         run(QStringLiteral("mid3v2"),
-             {QStringLiteral("-t"), QStringLiteral("Títle"), QStringLiteral("-a"),
-              QStringLiteral("Ärtist Ω"), QStringLiteral("-A"), QStringLiteral("Alb"),
-              QStringLiteral("-y"), QStringLiteral("2001-05-12"), QStringLiteral("-T"),
-              QStringLiteral("3/12"), QStringLiteral("-g"), QStringLiteral("Rock"),
-              QStringLiteral("-c"), QStringLiteral("Cömment"), p});
-     },
+     {{"mid3v2", "-t", "Títle", "-a", "Ärtist Ω", "-A", "Alb", "-y", "2001-05-12", "-T", "3/12",
+       "-g", "Rock", "-c", "Cömment"}},
      {"Títle", "Ärtist Ω", "Alb", "2001", "3", "Rock", "Cömment"}},
     {"mutagen_v23_latin1",
      "tone8k.mp3",
-     "mp3",
      "mid3v2",
-     [](const QString &p) { mutagen_script(latin_v23, p); },
+     {{"/usr/bin/python3", "-c", latin_v23}},
      {"Títle", "Ärtist", "Alb", "2001", "3", "Rock", "Cömment"}},
+    // mutagen's ID3v1 tag carries no comment
     {"id3v1_only",
      "tone8k.mp3",
-     "mp3",
      "mid3v2",
-     [](const QString &p) {
-         mutagen_script(v1_only, p);
-         run(QStringLiteral("mid3v2"), {QStringLiteral("--delete-v2"), p});
-     },
-     {"Títle", "Ärtist", "Alb", "2001", "3", "Rock", ""}}, // mutagen's ID3v1 has no comment
+     {{"/usr/bin/python3", "-c", v1_only}, {"mid3v2", "--delete-v2"}},
+     {"Títle", "Ärtist", "Alb", "2001", "3", "Rock", ""}},
     {"vorbiscomment",
      "tone8k.ogg",
-     "ogg",
      "vorbiscomment",
-     [](const QString &p) {
-         run(QStringLiteral("vorbiscomment"),
-             {QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("TITLE=Títle"),
-              QStringLiteral("-t"), QStringLiteral("ARTIST=Ärtist Ω"), QStringLiteral("-t"),
-              QStringLiteral("ALBUM=Alb"), QStringLiteral("-t"), QStringLiteral("DATE=2001"),
-              QStringLiteral("-t"), QStringLiteral("TRACKNUMBER=3"), QStringLiteral("-t"),
-              QStringLiteral("GENRE=Synthwave"), QStringLiteral("-t"),
-              QStringLiteral("COMMENT=Cömment"), p});
-     },
+     {{"vorbiscomment", "-w", "-t", "TITLE=Títle", "-t", "ARTIST=Ärtist Ω", "-t", "ALBUM=Alb", "-t",
+       "DATE=2001", "-t", "TRACKNUMBER=3", "-t", "GENRE=Synthwave", "-t", "COMMENT=Cömment"}},
      {"Títle", "Ärtist Ω", "Alb", "2001", "3", "", "Cömment"}},
 };
 
@@ -441,10 +401,16 @@ TEST_P(ForeignFiles, OpenWithEveryFieldAndChangingTheTitleKeepsTheRest)
     reset_settings();
     AppHarness app;
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("foreign.") + QLatin1String(c.extension));
+    const QString path = folder.filePath(QStringLiteral("foreign.") +
+                                         QFileInfo(QLatin1String(c.corpus_file)).suffix());
     ASSERT_TRUE(QFile::copy(corpus + QLatin1String(c.corpus_file), path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    c.tag(path);
+    for (const auto &command : c.commands) {
+        QStringList args;
+        for (size_t i = 1; i < command.size(); ++i)
+            args << QString::fromUtf8(command[i]);
+        run(QString::fromUtf8(command[0]), args << path);
+    }
     const QJsonObject before = mutagen_tags(path);
     Tfm_id3 *d = app.id3;
     d->target_path = path;
@@ -452,27 +418,24 @@ TEST_P(ForeignFiles, OpenWithEveryFieldAndChangingTheTitleKeepsTheRest)
         d, [&] { d->exec(); },
         [&] {
             const Fields f = shown(d);
-            EXPECT_EQ(f.title, c.expected.title);
-            EXPECT_EQ(f.artist, c.expected.artist);
-            EXPECT_EQ(f.album, c.expected.album);
-            EXPECT_EQ(f.year, c.expected.year);
-            EXPECT_EQ(f.track, c.expected.track);
-            EXPECT_EQ(f.genre, c.expected.genre);
-            EXPECT_EQ(f.comment, c.expected.comment);
+            const QString values[] = {f.title, f.artist, f.album,  f.year,
+                                      f.track, f.genre,  f.comment};
+            for (size_t i = 0; i < 7; ++i)
+                EXPECT_EQ(values[i], QString::fromUtf8(c.shown[i])) << "box " << i;
             type_into(d->edt_title, QStringLiteral("New títle"));
             QTest::mouseClick(d->btn_ok, Qt::LeftButton);
         });
+    // Everything else as mutagen reads it, for ID3v1 (which a new ID3v2 tag
+    // joins) the fields the two tags share.
     QJsonObject after = mutagen_tags(path);
     EXPECT_EQ(after[QStringLiteral("title")].toString(), QStringLiteral("New títle"));
     after[QStringLiteral("title")] = before[QStringLiteral("title")];
-    if (QLatin1String(c.name) == QLatin1String("id3v1_only")) {
-        // The ID3v1 tag is kept in step; the new ID3v2 tag adds nothing else.
-        EXPECT_EQ(after[QStringLiteral("artist")], before[QStringLiteral("artist")]);
-        EXPECT_EQ(after[QStringLiteral("genre")], before[QStringLiteral("genre")]);
-        EXPECT_EQ(after[QStringLiteral("year")], before[QStringLiteral("year")]);
-    } else {
-        EXPECT_EQ(after, before);
-    }
+    if (QLatin1String(c.name) == QLatin1String("id3v1_only"))
+        after.remove(QStringLiteral("keys"));
+    QJsonObject expected = before;
+    if (QLatin1String(c.name) == QLatin1String("id3v1_only"))
+        expected.remove(QStringLiteral("keys"));
+    EXPECT_EQ(after, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, ForeignFiles, ::testing::ValuesIn(foreign),
