@@ -2,8 +2,8 @@
 
 #include "audio/audio_file.h"
 #include "audio/audio_information.h"
-#include "audio/genres.h"
 #include "audio_test_util.h"
+#include "audio/genres.h"
 
 #include <QFile>
 #include <QProcess>
