@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <limits>
 
@@ -33,6 +34,28 @@ QFrame *separator(QWidget *parent, QFrame::Shape shape, const QRect &where)
     line->setGeometry(where);
     return line;
 }
+
+// Rows as tall as their wrapped text: the tree is narrower than its longest node.
+class WrappingNodes : public QStyledItemDelegate
+{
+public:
+    explicit WrappingNodes(QTreeWidget *tree) : QStyledItemDelegate(tree), m_tree(tree) {}
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        int depth = 0;
+        for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+            ++depth;
+        const int width = m_tree->viewport()->width() - depth * m_tree->indentation() - 8;
+        const QRect text = option.fontMetrics.boundingRect(QRect(0, 0, std::max(20, width), 1000),
+                                                           Qt::TextWordWrap,
+                                                           index.data(Qt::DisplayRole).toString());
+        return {width,
+                std::max(QStyledItemDelegate::sizeHint(option, index).height(), text.height() + 4)};
+    }
+
+private:
+    QTreeWidget *m_tree;
+};
 
 void select(QComboBox *list, int position)
 {
@@ -76,8 +99,15 @@ void Tfm_option::build_frame()
     tv->setHeaderHidden(true);
     tv->setFrameShape(QFrame::NoFrame);
     tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tv->setRootIsDecorated(true);
+    // The node texts are long for the tree's width: no root decorations, and
+    // a text that still does not fit wraps instead of being cut.
+    tv->setRootIsDecorated(false);
+    tv->setItemsExpandable(false);
     tv->setIndentation(14);
+    tv->setWordWrap(true);
+    tv->setTextElideMode(Qt::ElideNone);
+    tv->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tv->setItemDelegate(new WrappingNodes(tv));
     auto *source = new QTreeWidgetItem(tv, {QStringLiteral("Recording Source")});
     new QTreeWidgetItem(tv, {QStringLiteral("Schedule")});
     new QTreeWidgetItem(tv, {QStringLiteral("File Length Limitation")});
@@ -248,6 +278,8 @@ void Tfm_option::FormShow()
     select(cb_format, f.read_integer(s_format, QStringLiteral("format"), 0));
     edt_dir->setText(f.read_string(s_format, QStringLiteral("path"),
                                    QDir::home().filePath(QStringLiteral("My Recorder"))));
+    edt_dir->setCursorPosition(0);
+    edt_dir->setToolTip(edt_dir->text());
 
     // MP3
     select(cb_mp3_bitrate, f.read_integer(s_mp3, QStringLiteral("bitrate"), 11));

@@ -96,6 +96,15 @@ QGroupBox *group(const QString &title, QWidget *page)
     return box;
 }
 
+// Group contents sit close to the frame: the pages are small.
+template <typename Layout> Layout *inside(QGroupBox *box, int margin = 6)
+{
+    auto *l = new Layout(box);
+    l->setContentsMargins(margin, 4, margin, 6);
+    l->setSpacing(3);
+    return l;
+}
+
 QComboBox *list(const QString &name, const QStringList &items, QWidget *parent)
 {
     auto *box = new QComboBox(parent);
@@ -122,7 +131,7 @@ QLabel *label(const char *text, QWidget *parent)
 QGridLayout *grid(QWidget *parent)
 {
     auto *g = new QGridLayout(parent);
-    g->setContentsMargins(8, 4, 8, 6);
+    g->setContentsMargins(6, 4, 6, 6);
     g->setVerticalSpacing(3);
     g->setHorizontalSpacing(6);
     return g;
@@ -198,7 +207,7 @@ QWidget *Tfm_option::new_page(const QString &banner_title)
     page->setFixedSize(275, 310);
     auto *v = new QVBoxLayout(page);
     v->setContentsMargins(8, 4, 9, 4);
-    v->setSpacing(5);
+    v->setSpacing(4);
     auto *picture = new QLabel(page);
     picture->setObjectName(QStringLiteral("banner"));
     picture->setFixedSize(258, 20);
@@ -213,14 +222,14 @@ QWidget *Tfm_option::build_source_page()
     QWidget *page = new_page(QStringLiteral("Recording Source"));
     page->setObjectName(QStringLiteral("pnl_source"));
     QGroupBox *devices = group(QStringLiteral("Recording Device"), page);
-    auto *dl = new QVBoxLayout(devices);
+    auto *dl = inside<QVBoxLayout>(devices);
     cb_source = list(QStringLiteral("cb_source"), {}, devices);
     cb_device = list(QStringLiteral("cb_device"), {}, devices);
     dl->addWidget(cb_source);
     dl->addWidget(cb_device);
 
     QGroupBox *volume = group(QStringLiteral("Recording Volume"), page);
-    auto *vl = new QVBoxLayout(volume);
+    auto *vl = inside<QVBoxLayout>(volume);
     auto *slider_row = new QHBoxLayout;
     tb_volume = new QSlider(Qt::Horizontal, volume);
     tb_volume->setObjectName(QStringLiteral("tb_volume"));
@@ -232,9 +241,10 @@ QWidget *Tfm_option::build_source_page()
     slider_row->addWidget(tb_volume, 1);
     slider_row->addWidget(label("Max", volume));
     vl->addLayout(slider_row);
-    vl->addWidget(
-        note(QStringLiteral("Please low the volume as possible, the lower the "), volume));
-    vl->addWidget(note(QStringLiteral("volume, the better the quality. "), volume));
+    // One sentence over two lines: one label, wrapped where the font needs it.
+    vl->addWidget(note(QStringLiteral("Please low the volume as possible, the lower the "
+                                      "volume, the better the quality. "),
+                       volume));
     static_cast<QVBoxLayout *>(page->layout())->addStretch();
     return page;
 }
@@ -244,7 +254,7 @@ QWidget *Tfm_option::build_schedule_page()
     QWidget *page = new_page(QStringLiteral("Schedule"));
     page->setObjectName(QStringLiteral("pnl_schedule"));
     QGroupBox *modes = group(QStringLiteral("Schedule Mode"), page);
-    auto *ml = new QGridLayout(modes);
+    auto *ml = inside<QGridLayout>(modes);
     rb_disable = new Wrapping<QRadioButton>(QStringLiteral("Disable Schedule"), modes);
     rb_day = new Wrapping<QRadioButton>(QStringLiteral("Every Day"), modes);
     rb_week = new Wrapping<QRadioButton>(QStringLiteral("Every Week"), modes);
@@ -285,7 +295,7 @@ QWidget *Tfm_option::build_limit_page()
         new Wrapping<QCheckBox>(QStringLiteral("Enable File Length Limitation System"), page);
     page->layout()->addWidget(cb_limit);
     QGroupBox *box = group(QStringLiteral("File Limitation"), page);
-    auto *v = new QVBoxLayout(box);
+    auto *v = inside<QVBoxLayout>(box);
     auto *row = new QHBoxLayout;
     edt_timelimit = digit_edit(QStringLiteral("edt_timelimit"), 0, box);
     edt_timelimit->setFixedWidth(90);
@@ -309,20 +319,20 @@ QWidget *Tfm_option::build_format_page()
     QWidget *page = new_page(QStringLiteral("Output Format"));
     page->setObjectName(QStringLiteral("pnl_format"));
     QGroupBox *naming = group(QStringLiteral("Output Name Mode"), page);
-    auto *nl = new QHBoxLayout(naming);
+    auto *nl = inside<QHBoxLayout>(naming);
     rb_datename = new Wrapping<QRadioButton>(QStringLiteral("Date_Time Mode"), naming);
     rb_customname = new Wrapping<QRadioButton>(QStringLiteral("Custom Name"), naming);
     nl->addWidget(rb_datename);
     nl->addWidget(rb_customname);
 
     QGroupBox *format = group(QStringLiteral("Output Format"), page);
-    auto *fl = new QHBoxLayout(format);
+    auto *fl = inside<QHBoxLayout>(format);
     cb_format = list(QStringLiteral("cb_format"), texts(value_lists::output_formats), format);
     fl->addWidget(cb_format);
     fl->addStretch();
 
     QGroupBox *folder = group(QStringLiteral("Output Directory"), page);
-    auto *dl = new QVBoxLayout(folder);
+    auto *dl = inside<QVBoxLayout>(folder);
     auto *row = new QHBoxLayout;
     edt_dir = new QLineEdit(folder);
     edt_dir->setObjectName(QStringLiteral("edt_dir"));
@@ -359,8 +369,8 @@ QWidget *Tfm_option::build_mp3_page()
     g->addWidget(cb_mp3_channel, 1, 1);
     g->addWidget(label("Bitrate: ", general), 2, 0);
     g->addWidget(cb_mp3_bitrate, 2, 1);
-    g->addWidget(label("Quality: ", general), 2, 2);
-    g->addWidget(pair(edt_mp3_quality, ud_mp3_quality, 22, general), 2, 3);
+    g->addWidget(label("Quality: ", general), 3, 0);
+    g->addWidget(pair(edt_mp3_quality, ud_mp3_quality, 22, general), 3, 1);
     g->setColumnStretch(1, 1);
 
     QGroupBox *vbr = group(QStringLiteral("VBR (Variable Bit Rate)"), page);
@@ -369,16 +379,18 @@ QWidget *Tfm_option::build_mp3_page()
     edt_mp3_vbr = digit_edit(QStringLiteral("edt_mp3_vbr"), 1, vbr);
     ud_mp3_vbr = up_down(QStringLiteral("ud_mp3_vbr"), 9, vbr);
     cb_mp3_vbr = list(QStringLiteral("cb_mp3_vbr"), value_lists::bitrate_items(), vbr);
-    vg->addWidget(cb_vbr, 0, 0, 1, 2);
-    vg->addWidget(label("VBR Quality: ", vbr), 0, 2);
-    vg->addWidget(pair(edt_mp3_vbr, ud_mp3_vbr, 22, vbr), 0, 3);
+    auto *first = new QHBoxLayout;
+    first->addWidget(cb_vbr, 1);
+    first->addWidget(label("VBR Quality: ", vbr));
+    first->addWidget(pair(edt_mp3_vbr, ud_mp3_vbr, 22, vbr));
+    vg->addLayout(first, 0, 0, 1, 2);
     vg->addWidget(label("VBR Bitrate: ", vbr), 1, 0);
     vg->addWidget(cb_mp3_vbr, 1, 1);
     vg->setColumnStretch(1, 1);
 
-    for (const char *t :
-         {"Bitrate: 8Kbps - poor quality, small file; 350Kbps - good", "quality, big file",
-          "Quality: 0 - best quality, worst speed; 9 - worst quality,", " fast speed."})
+    for (const char *t : {"Bitrate: 8Kbps - poor quality, small file; 350Kbps - good "
+                          "quality, big file",
+                          "Quality: 0 - best quality, worst speed; 9 - worst quality, fast speed."})
         page->layout()->addWidget(note(QString::fromLatin1(t), page));
     static_cast<QVBoxLayout *>(page->layout())->addStretch();
     return page;
@@ -389,7 +401,8 @@ QWidget *Tfm_option::build_wma_page()
     QWidget *page = new_page(QStringLiteral("WMA"));
     page->setObjectName(QStringLiteral("pnl_wma"));
     QGroupBox *box = group(QStringLiteral("WMA Format"), page);
-    auto *bl = new QVBoxLayout(box);
+    // The longest preset only just fits: the list gets the group's whole width.
+    auto *bl = inside<QVBoxLayout>(box, 2);
     cb_wma = list(QStringLiteral("cb_wma"), texts(value_lists::wma_presets()), box);
     bl->addWidget(cb_wma);
 
@@ -417,14 +430,16 @@ QWidget *Tfm_option::build_wav_page()
     QWidget *page = new_page(QStringLiteral("WAV"));
     page->setObjectName(QStringLiteral("pnl_wav"));
     QGroupBox *mode = group(QStringLiteral("Mode"), page);
-    auto *ml = new QVBoxLayout(mode);
+    auto *ml = inside<QVBoxLayout>(mode);
     rb_cdquality = new Wrapping<QRadioButton>(
         QStringLiteral("CD quality WAV format (for burning audio CD)"), mode);
     rb_custom = new Wrapping<QRadioButton>(QStringLiteral("Custom format"), mode);
     ml->addWidget(rb_cdquality);
     ml->addWidget(rb_custom);
-    ml->addWidget(note(QStringLiteral("To set the parameters below, please choose "), mode));
-    ml->addWidget(note(QStringLiteral("\"Custom Format\" "), mode));
+    // The two lines of the hint are one sentence: one label, wrapped as needed.
+    ml->addWidget(note(QStringLiteral("To set the parameters below, please choose "
+                                      "\"Custom Format\" "),
+                       mode));
 
     QGroupBox *general = group(QStringLiteral("General Options"), page);
     auto *g = grid(general);
@@ -441,9 +456,9 @@ QWidget *Tfm_option::build_wav_page()
     g->addWidget(cb_wav_bit, 2, 1);
     g->setColumnStretch(1, 1);
     page->layout()->addWidget(
-        note(QStringLiteral("To small created file, low frequency or bit per sample,"), page));
-    page->layout()->addWidget(
-        note(QStringLiteral("but  quality will be lowed accordingly. "), page));
+        note(QStringLiteral("To small created file, low frequency or bit per "
+                            "sample, but  quality will be lowed accordingly. "),
+             page));
     static_cast<QVBoxLayout *>(page->layout())->addStretch();
     return page;
 }
@@ -482,8 +497,8 @@ QWidget *Tfm_option::build_ogg_page()
     vg->addWidget(cb_ogg_maxbit, 3, 1);
     vg->setColumnStretch(1, 1);
     page->layout()->addWidget(
-        note(QStringLiteral("8Kbps - poor quality, small file; 350Kbps - good"), page));
-    page->layout()->addWidget(note(QStringLiteral("quality, big file."), page));
+        note(QStringLiteral("8Kbps - poor quality, small file; 350Kbps - good quality, big file."),
+             page));
     static_cast<QVBoxLayout *>(page->layout())->addStretch();
     return page;
 }

@@ -228,8 +228,11 @@ void Tfm_option::btn_browseClick()
     chooser->move(mine.left() + (mine.width() - theirs.width()) / 2,
                   mine.top() + (mine.height() - theirs.height()) / 2);
     chooser->exec();
-    if (!chooser->chosen_folder.isEmpty())
+    if (!chooser->chosen_folder.isEmpty()) {
         edt_dir->setText(chooser->chosen_folder);
+        edt_dir->setCursorPosition(0);
+        edt_dir->setToolTip(edt_dir->text());
+    }
 }
 
 void Tfm_option::Label50Click()
