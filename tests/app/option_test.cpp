@@ -578,3 +578,38 @@ TEST_F(Options, LinksAreHandedToTheDesktop)
     EXPECT_EQ(opened[1].toString(), Tfm_option::web_address);
     EXPECT_TRUE(opened[2].toString().endsWith(QStringLiteral("wmfdist.exe")));
 }
+
+TEST_F(Options, ChoicesMadeInTheDialogRuleTheNextRecording)
+{
+    QTemporaryDir out;
+    AppHarness app;
+    Tfm_option *o = app.option;
+    show(o);
+    o->rb_datename->click();
+    o->cb_format->setCurrentIndex(3);
+    o->cb_ogg_fre->setCurrentIndex(8);
+    QTimer::singleShot(0, app.dir, [&] {
+        EXPECT_TRUE(app.dir->select_folder(out.path()));
+        app.dir->btn_ok->click();
+    });
+    o->btn_browse->click();
+    o->cb_limit->click();
+    o->edt_timelimit->setText(QStringLiteral("10"));
+    o->cb_new->click();
+    o->btn_ok->click();
+    ASSERT_FALSE(o->isVisible());
+
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    ASSERT_FALSE(app.capture->starts.empty());
+    EXPECT_EQ(app.capture->starts.back().rate, 48000u);
+    EXPECT_TRUE(app.main->recording_file().startsWith(out.path()));
+    EXPECT_TRUE(app.main->recording_file().endsWith(QStringLiteral(".ogg")));
+    for (int i = 0; i < 11; ++i) {
+        app.push_seconds(1.0);
+        app.settle();
+    }
+    EXPECT_EQ(app.capture->starts.size(), 2u) << "a new file every 10 seconds";
+    app.click(QStringLiteral("Stop"));
+    EXPECT_EQ(QDir(out.path()).entryList({QStringLiteral("*.ogg")}, QDir::Files).size(), 2);
+}
