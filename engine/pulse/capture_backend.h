@@ -29,9 +29,9 @@ struct InputLineInfo {
 
 struct CaptureDeviceInfo {
     QString name;
-    QString server_name; // the card's (or lone source's) name on the server
     bool usable = true;
     std::vector<InputLineInfo> lines;
+    QString server_name{}; // the card's (or lone source's) name on the server
 };
 
 class CaptureBackend
