@@ -3,14 +3,14 @@
 #include "ID3.h"
 #include "audio/audio_file.h"
 #include "audio/audio_information.h"
+#include "audio/lame_enc.h"
+#include "dir.h"
+#include "option.h"
 #include "pulse/audio_player.h"
 #include "pulse/audio_record.h"
-#include "skin/audio_visualization.h"
-#include "dir.h"
-#include "audio/lame_enc.h"
-#include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"
+#include "skin/audio_visualization.h"
 #include "skin/skin.h"
 
 #include <QApplication>
@@ -78,6 +78,22 @@ void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_l
     }
     m_dir = dir;
     m_list = list;
+    if (m_option) {
+        OptionContext context;
+        context.AudioRecord = AudioRecord;
+        context.settings_file = [this] { return settings_file.get(); };
+        context.Timer = &Timer;
+        context.fm_dir = dir;
+        context.information = [this](QWidget *parent, const QString &text) {
+            m_services.dialogs->information(parent, text);
+        };
+        context.message_box = [this](QWidget *parent, const QString &text, const QString &caption) {
+            m_services.dialogs->message_box(parent, text, caption);
+        };
+        m_option->set_context(std::move(context));
+        connect(AudioRecord, &TAudioRecord2::OnDevicesChanged, m_option.data(),
+                &Tfm_option::devices_changed);
+    }
     if (m_list) {
         m_list->set_skin(Skin);
         m_list->set_selection_handler([this](int index, const QString &path) {
@@ -179,46 +195,14 @@ void Tfm_main::set_label(ISkinObject *element, const QString &text)
 
 void Tfm_main::fill_device_list()
 {
-    if (!m_option)
-        return;
-    m_option->cb_source->clear();
-    m_option->cb_device->clear();
-    const int16_t last = AudioRecord->LastDeviceIndex();
-    for (int i = 0; i <= last; ++i) {
-        AudioRecord->setDeviceIndex(static_cast<int16_t>(i));
-        if (AudioRecord->DeviceUsable())
-            m_option->cb_source->addItem(AudioRecord->DeviceName(), i);
-    }
-    // The stored value is a list position; the device behind it comes from
-    // the list, so a skipped device never shifts the others.
-    int position =
-        settings_file->read_integer(QStringLiteral("source"), QStringLiteral("source"), 0);
-    if (position < 0 || position >= m_option->cb_source->count())
-        position = 0;
-    const int device = m_option->device_number_at(position);
-    AudioRecord->setDeviceIndex(static_cast<int16_t>(device < 0 ? 0 : device));
-    m_option->cb_source->setCurrentIndex(m_option->cb_source->count() > 0 ? position : -1);
+    if (m_option)
+        m_option->fill_device_list();
 }
 
 void Tfm_main::fill_input_line_list()
 {
-    if (!m_option)
-        return;
-    const int16_t count = AudioRecord->InputLineCount();
-    for (int k = count; k >= 1; --k) {
-        AudioRecord->setInputLineIndex(static_cast<int16_t>(k));
-        m_option->cb_device->addItem(AudioRecord->InputLineName());
-    }
-    int position =
-        settings_file->read_integer(QStringLiteral("source"), QStringLiteral("device"), 1);
-    if (position < 0 || position > m_option->cb_device->count() - 1)
-        position = 0;
-    m_option->cb_device->setCurrentIndex(m_option->cb_device->count() > 0 ? position : -1);
-    AudioRecord->setInputLineIndex(
-        static_cast<int16_t>(m_option->cb_device->count() - m_option->cb_device->currentIndex()));
-    AudioRecord->setInputLineSelected(true);
-    const QSignalBlocker quiet(m_option->tb_volume);
-    m_option->tb_volume->setValue(AudioRecord->InputLineVolume());
+    if (m_option)
+        m_option->fill_input_line_list();
 }
 
 void Tfm_main::closeEvent(QCloseEvent *event)

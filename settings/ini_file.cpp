@@ -173,6 +173,41 @@ std::optional<QString> IniFile::read(const QString &section, const QString &key)
 
 void IniFile::write(const QString &section, const QString &key, const QString &value)
 {
+    write_all({{section, key, value}});
+}
+
+namespace
+{
+
+void put(Document &doc, const IniFile::Entry &e)
+{
+    const QByteArray entry = one_line(e.key) + '=' + one_line(e.value);
+    const auto range = find_section(doc, e.section);
+    if (range.first < 0) {
+        if (!doc.lines.empty() && !doc.lines.back().text.trimmed().isEmpty())
+            doc.lines.push_back(Line{});
+        doc.lines.push_back(Line{'[' + one_line(e.section) + ']', Line::section, e.section, {}});
+        doc.lines.push_back(Line{entry, Line::key, e.key, e.value});
+    } else if (const int at = find_key(doc, range, e.key); at >= 0) {
+        // Keep the key as it is spelled in the file.
+        const QByteArray t = doc.lines[at].text;
+        const QByteArray old_key = t.left(t.indexOf('=')).trimmed();
+        doc.lines[at].text = old_key + '=' + one_line(e.value);
+        doc.lines[at].value = e.value;
+    } else {
+        int insert_at = range.second;
+        while (insert_at > range.first && doc.lines[insert_at - 1].text.trimmed().isEmpty())
+            --insert_at;
+        doc.lines.insert(doc.lines.begin() + insert_at, Line{entry, Line::key, e.key, e.value});
+    }
+}
+
+} // namespace
+
+void IniFile::write_all(const std::vector<Entry> &entries)
+{
+    if (entries.empty())
+        return;
     const QString file_name = QFileInfo(m_path).fileName();
     QFileInfo info(m_path);
     // A settings file the user made read-only is refused, as the old service did,
@@ -181,24 +216,8 @@ void IniFile::write(const QString &section, const QString &key, const QString &v
         throw SettingsWriteError(file_name);
 
     Document doc = load(m_path);
-    const QByteArray entry = one_line(key) + '=' + one_line(value);
-    const auto range = find_section(doc, section);
-    if (range.first < 0) {
-        if (!doc.lines.empty() && !doc.lines.back().text.trimmed().isEmpty())
-            doc.lines.push_back(Line{});
-        doc.lines.push_back(Line{'[' + one_line(section) + ']', Line::section, section, {}});
-        doc.lines.push_back(Line{entry, Line::key, key, value});
-    } else if (const int at = find_key(doc, range, key); at >= 0) {
-        // Keep the key as it is spelled in the file.
-        const QByteArray t = doc.lines[at].text;
-        const QByteArray old_key = t.left(t.indexOf('=')).trimmed();
-        doc.lines[at].text = old_key + '=' + one_line(value);
-    } else {
-        int insert_at = range.second;
-        while (insert_at > range.first && doc.lines[insert_at - 1].text.trimmed().isEmpty())
-            --insert_at;
-        doc.lines.insert(doc.lines.begin() + insert_at, Line{entry, Line::key, key, value});
-    }
+    for (const Entry &e : entries)
+        put(doc, e);
 
     QByteArray out;
     if (doc.bom)

@@ -12,6 +12,7 @@
 #include <QString>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 class SettingsWriteError : public std::runtime_error
 {
@@ -32,8 +33,16 @@ public:
     QString path() const { return m_path; }
     // nullopt when the file, the section or the key is missing.
     std::optional<QString> read(const QString &section, const QString &key) const;
+    struct Entry {
+        QString section;
+        QString key;
+        QString value;
+    };
     // Line breaks in the value become spaces: a value is one line.
     void write(const QString &section, const QString &key, const QString &value);
+    // Every entry in one replacement of the file, in order (a later entry of
+    // the same key wins): either all of them reach the file or none does.
+    void write_all(const std::vector<Entry> &entries);
 
 private:
     QString m_path;

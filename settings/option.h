@@ -1,25 +1,197 @@
 #pragma once
-// Tfm_option: the settings dialog. Its Recording Source page (device list,
-// input-line list, volume) is filled by the main window at start-up; the
-// other pages arrive with the dialog's own work.
+// Tfm_option: the settings dialog, nine pages chosen from the tree `tv`.
+// Shown modally by the main window; every showing reloads the pages from the
+// settings file except Recording Source, whose lists and volume stay as the
+// user or start-up left them. "Ok" writes every key in one replacement of
+// the file, "Cancel" only closes, "Default" resets without writing.
 //
-// cb_source items carry their engine device number as item data: the list
-// skips unusable devices, so a position is not a device number.
+// cb_source items carry their engine device number (item data) and the
+// device's server name (device_name_role): the list skips unusable devices,
+// so a position is not a device number, and a name finds a device again
+// after the server's list changed. The main window fills the lists at
+// start-up through fill_device_list(), the same code that refills them when
+// devices come and go.
+//
+// Files: option.cpp (frame, tree, FormShow, Ok, Cancel, Default),
+// option_pages.cpp (the pages' controls), option_rules.cpp (enabling rules,
+// time validation, numeric edits, links), option_source.cpp (devices,
+// lines, volume).
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QDateTime>
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
+#include <QTimeEdit>
+#include <QTreeWidget>
+#include <QUrl>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class SettingsFile;
+class TAudioRecord2;
+class Tfm_dir;
+class QTimer;
+
+// What the dialog works with besides its own controls. Message functions
+// left empty show real boxes; tests answer them instead.
+struct OptionContext {
+    TAudioRecord2 *AudioRecord = nullptr;
+    std::function<SettingsFile *()> settings_file; // the main window's store, or null
+    QTimer *Timer = nullptr;                       // the main window's schedule timer
+    Tfm_dir *fm_dir = nullptr;
+    // An information box (caption "Information", one OK button).
+    std::function<void(QWidget *, const QString &)> information;
+    // A plain box with a caption.
+    std::function<void(QWidget *, const QString &, const QString &)> message_box;
+    std::function<void(const QUrl &)> open_url; // empty: QDesktopServices
+};
 
 class Tfm_option : public QDialog
 {
     Q_OBJECT
 public:
+    static constexpr int device_name_role = Qt::UserRole + 1;
+    static constexpr int page_count = 9;
+
     explicit Tfm_option(QWidget *parent = nullptr);
+    void set_context(OptionContext context);
 
     // The engine device number of a cb_source position; -1 for none.
     int device_number_at(int position) const;
+    // Start-up's filling of the device and line lists (engine set to the
+    // chosen device and line, the line selected for recording).
+    void fill_device_list();
+    void fill_input_line_list();
+    // The page shown now, 0..8 in the tree's order.
+    int current_page() const;
 
+    // event handlers
+    void FormShow();
+    void tvClick();
+    void btn_okClick();
+    void btn_defaultClick();
+    void btn_cancelClick();
+    void cb_sourceChange();
+    void cb_deviceChange();
+    void tb_volumeChange();
+    void rb_disableClick();
+    void dtp_begintimeChange();
+    void dtp_endtimeChange();
+    void cb_limitClick();
+    void cb_stopClick();
+    void cb_newClick();
+    void edt_timelimitExit();
+    void rb_datenameClick();
+    void btn_browseClick();
+    void cb_vbrClick();
+    void rb_cdqualityClick();
+    void rb_customClick();
+    void cb_ogg_qualityClick();
+    void edt_ogg_qualityChange();
+    void edt_ogg_qualityExit();
+    void Label50Click();
+    void lbl_webClick();
+    void lbl_emailClick();
+    // The server's devices changed: lists refilled, the chosen device and
+    // line kept by name.
+    void devices_changed();
+
+    // the frame
+    QTreeWidget *tv = nullptr;
+    std::array<QWidget *, page_count> pages{};
+    QWidget *pnl_source = nullptr, *pnl_schedule = nullptr, *pnl_limit = nullptr,
+            *pnl_format = nullptr, *pnl_mp3 = nullptr, *pnl_wma = nullptr, *pnl_wav = nullptr,
+            *pnl_ogg = nullptr, *pnl_about = nullptr;
+    QPushButton *btn_ok = nullptr, *btn_default = nullptr, *btn_cancel = nullptr;
+
+    // Recording Source
     QComboBox *cb_source = nullptr;
     QComboBox *cb_device = nullptr;
     QSlider *tb_volume = nullptr;
+    // Schedule
+    QRadioButton *rb_disable = nullptr, *rb_day = nullptr, *rb_week = nullptr,
+                 *rb_special = nullptr;
+    QDateEdit *dtp_date = nullptr;
+    QTimeEdit *dtp_begintime = nullptr, *dtp_endtime = nullptr;
+    // File Length Limitation
+    QCheckBox *cb_limit = nullptr, *cb_stop = nullptr, *cb_new = nullptr;
+    QLineEdit *edt_timelimit = nullptr;
+    // Output Format
+    QRadioButton *rb_datename = nullptr, *rb_customname = nullptr;
+    QComboBox *cb_format = nullptr;
+    QLineEdit *edt_dir = nullptr;
+    QPushButton *btn_browse = nullptr;
+    // MP3
+    QComboBox *cb_mp3_frequency = nullptr, *cb_mp3_channel = nullptr, *cb_mp3_bitrate = nullptr,
+              *cb_mp3_vbr = nullptr;
+    QLineEdit *edt_mp3_quality = nullptr, *edt_mp3_vbr = nullptr;
+    QSpinBox *ud_mp3_quality = nullptr, *ud_mp3_vbr = nullptr;
+    QCheckBox *cb_vbr = nullptr;
+    // WMA
+    QComboBox *cb_wma = nullptr;
+    QLabel *Label50 = nullptr;
+    // WAV
+    QRadioButton *rb_cdquality = nullptr, *rb_custom = nullptr;
+    QComboBox *cb_wav_frequency = nullptr, *cb_wav_channel = nullptr, *cb_wav_bit = nullptr;
+    // OGG
+    QComboBox *cb_ogg_fre = nullptr, *cb_ogg_channel = nullptr, *cb_ogg_bitrate = nullptr,
+              *cb_ogg_minbit = nullptr, *cb_ogg_maxbit = nullptr;
+    QCheckBox *cb_ogg_quality = nullptr;
+    QLineEdit *edt_ogg_quality = nullptr;
+    QSpinBox *ud_ogg_quality = nullptr;
+    // About
+    QLabel *lbl_web = nullptr, *lbl_email = nullptr;
+
+    QDateTime accepted_begin_time;
+    QDateTime accepted_end_time;
+
+    static const QString web_address;
+    static const QString download_address;
+    static const QString support_address;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void build_frame();
+    QWidget *build_source_page();
+    QWidget *build_schedule_page();
+    QWidget *build_limit_page();
+    QWidget *build_format_page();
+    QWidget *build_mp3_page();
+    QWidget *build_wma_page();
+    QWidget *build_wav_page();
+    QWidget *build_ogg_page();
+    QWidget *build_about_page();
+    QWidget *new_page(const QString &banner_title);
+    void connect_rules();
+
+    void show_page(int index);
+    void information(const QString &text);
+    void open_url(const QUrl &url);
+    SettingsFile *settings() const;
+    // Program-set ticks: a check box runs its handler on every real change,
+    // a radio button only when it becomes ticked.
+    void set_check(QCheckBox *box, bool ticked, void (Tfm_option::*handler)());
+    void set_radio(QRadioButton *button, void (Tfm_option::*handler)());
+    // The up-down's text in its edit: 1000 as "1,000" for the OGG quality.
+    void show_up_down(QSpinBox *ud, QLineEdit *edit, bool grouped);
+    int16_t line_number_of(int position) const;
+    // Lists the current device's lines, last to first, and chooses the line
+    // named `keep_line`, else line `line_number` (1-based), else the stored one.
+    void fill_lines_of_current_device(const QString &keep_line, int16_t line_number);
+
+    OptionContext m_context;
+    bool m_filling_quality = false;
+    int16_t m_start_line = 0; // start-up on the default source: its line
 };

@@ -82,15 +82,58 @@ std::optional<int> SettingsFile::parse_integer(const QString &text)
     return static_cast<int>(value);
 }
 
+std::optional<QString> SettingsFile::read_raw(const QString &section, const QString &key) const
+{
+    for (auto it = m_batch.rbegin(); it != m_batch.rend(); ++it)
+        if (it->section.compare(section, Qt::CaseInsensitive) == 0 &&
+            it->key.compare(key, Qt::CaseInsensitive) == 0) {
+            // As the file would give it back: one line, trimmed, cut.
+            QString v = it->value;
+            v.replace(QLatin1Char('\r'), QLatin1Char(' '))
+                .replace(QLatin1Char('\n'), QLatin1Char(' '));
+            return v.trimmed().left(IniFile::max_value_length);
+        }
+    return m_ini.read(section, key);
+}
+
+void SettingsFile::put(const QString &section, const QString &key, const QString &value)
+{
+    if (m_batching)
+        m_batch.push_back({section, key, value});
+    else
+        m_ini.write(section, key, value);
+}
+
+void SettingsFile::begin_batch()
+{
+    m_batch.clear();
+    m_batching = true;
+}
+
+void SettingsFile::commit_batch()
+{
+    // Whatever happens, the batch is over: a failed one is not retried by accident.
+    std::vector<IniFile::Entry> entries;
+    entries.swap(m_batch);
+    m_batching = false;
+    m_ini.write_all(entries);
+}
+
+void SettingsFile::discard_batch()
+{
+    m_batch.clear();
+    m_batching = false;
+}
+
 QString SettingsFile::read_string(const QString &section, const QString &key,
                                   const QString &def) const
 {
-    return m_ini.read(section, key).value_or(def.left(IniFile::max_value_length));
+    return read_raw(section, key).value_or(def.left(IniFile::max_value_length));
 }
 
 int SettingsFile::read_integer(const QString &section, const QString &key, int def) const
 {
-    const auto text = m_ini.read(section, key);
+    const auto text = read_raw(section, key);
     if (!text)
         return def;
     return parse_integer(*text).value_or(def);
@@ -103,7 +146,7 @@ bool SettingsFile::read_bool(const QString &section, const QString &key, bool de
 
 QDate SettingsFile::read_date(const QString &section, const QString &key, const QDate &def) const
 {
-    const auto text = m_ini.read(section, key);
+    const auto text = read_raw(section, key);
     if (!text || text->isEmpty())
         return def;
     QDate d = m_locale.toDate(*text, m_date_format);
@@ -128,7 +171,7 @@ QDate SettingsFile::read_date(const QString &section, const QString &key, const 
 
 QTime SettingsFile::read_time(const QString &section, const QString &key, const QTime &def) const
 {
-    const auto text = m_ini.read(section, key);
+    const auto text = read_raw(section, key);
     if (!text || text->isEmpty())
         return def;
     const QTime t = m_locale.toTime(*text, m_time_format);
@@ -137,25 +180,25 @@ QTime SettingsFile::read_time(const QString &section, const QString &key, const 
 
 void SettingsFile::write_string(const QString &section, const QString &key, const QString &value)
 {
-    m_ini.write(section, key, value);
+    put(section, key, value);
 }
 
 void SettingsFile::write_integer(const QString &section, const QString &key, int value)
 {
-    m_ini.write(section, key, QString::number(value));
+    put(section, key, QString::number(value));
 }
 
 void SettingsFile::write_bool(const QString &section, const QString &key, bool value)
 {
-    m_ini.write(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+    put(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void SettingsFile::write_date(const QString &section, const QString &key, const QDate &value)
 {
-    m_ini.write(section, key, m_locale.toString(value, m_date_format));
+    put(section, key, m_locale.toString(value, m_date_format));
 }
 
 void SettingsFile::write_time(const QString &section, const QString &key, const QTime &value)
 {
-    m_ini.write(section, key, m_locale.toString(value, m_time_format));
+    put(section, key, m_locale.toString(value, m_time_format));
 }

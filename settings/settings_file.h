@@ -42,6 +42,15 @@ public:
     void write_date(const QString &section, const QString &key, const QDate &value);
     void write_time(const QString &section, const QString &key, const QTime &value);
 
+    // A batch gathers the writes that follow and puts them into the file in
+    // one replacement on commit_batch(), which throws SettingsWriteError and
+    // then leaves the file as it was. Reads during a batch see its writes.
+    // discard_batch() drops what was gathered; neither nests.
+    void begin_batch();
+    void commit_batch();
+    void discard_batch();
+    bool in_batch() const { return m_batching; }
+
     // The formats in use, for the dialog that shows these values.
     QString date_format() const { return m_date_format; }
     QString time_format() const { return m_time_format; }
@@ -50,7 +59,12 @@ public:
     static std::optional<int> parse_integer(const QString &text);
 
 private:
+    std::optional<QString> read_raw(const QString &section, const QString &key) const;
+    void put(const QString &section, const QString &key, const QString &value);
+
     IniFile m_ini;
+    bool m_batching = false;
+    std::vector<IniFile::Entry> m_batch;
     QLocale m_locale;
     QString m_date_format;       // written and read
     QString m_short_date_format; // as the locale gives it, also read

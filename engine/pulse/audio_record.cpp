@@ -3,6 +3,7 @@
 #include "pulse/pulse_capture.h"
 
 #include <QMetaObject>
+#include <QPointer>
 #include <algorithm>
 #include <cstdlib>
 
@@ -35,6 +36,8 @@ TAudioRecord2::TAudioRecord2(QObject *parent, std::unique_ptr<CaptureBackend> ba
 
 TAudioRecord2::~TAudioRecord2()
 {
+    if (m_watching)
+        m_backend->watch_devices({});
     if (m_running)
         m_backend->stop();
 }
@@ -66,6 +69,26 @@ const InputLineInfo *TAudioRecord2::current_line() const
 
 int16_t TAudioRecord2::LastDeviceIndex()
 {
+    if (!m_watching) {
+        m_watching = true;
+        QPointer<TAudioRecord2> self(this);
+        auto queued = m_change_queued;
+        m_backend->watch_devices([self, queued] {
+            if (queued->exchange(true))
+                return;
+            // A plug-in sends a dozen events; the list is read again once, a moment later.
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, queued] {
+                    QTimer::singleShot(200, self.data(), [self, queued] {
+                        queued->store(false);
+                        if (self)
+                            emit self->OnDevicesChanged(self.data());
+                    });
+                },
+                Qt::QueuedConnection);
+        });
+    }
     load_devices();
     return static_cast<int16_t>(std::min<size_t>(m_devices.size(), INT16_MAX) - 1);
 }
@@ -127,6 +150,39 @@ void TAudioRecord2::setInputLineSelected(bool selected)
         m_backend->select_line(*line);
         m_selected_line = *line;
     }
+}
+
+QString TAudioRecord2::DeviceServerName() const
+{
+    const CaptureDeviceInfo *device = current_device();
+    return device ? device->server_name : QString();
+}
+
+QString TAudioRecord2::InputLineServerName() const
+{
+    const InputLineInfo *line = current_line();
+    return line ? line->server_name() : QString();
+}
+
+bool TAudioRecord2::FindDefaultSource(int16_t &device, int16_t &line) const
+{
+    if (!m_devices_loaded)
+        load_devices();
+    const QString name = m_backend->default_source_name();
+    if (name.isEmpty())
+        return false;
+    // A source with several ports is found at the port it uses now.
+    for (int pass = 0; pass < 2; ++pass)
+        for (size_t d = 0; d < m_devices.size() && d < INT16_MAX; ++d)
+            for (size_t l = 0; l < m_devices[d].lines.size() && l < INT16_MAX; ++l) {
+                const InputLineInfo &info = m_devices[d].lines[l];
+                if (info.source_name == name && (pass == 1 || info.active)) {
+                    device = static_cast<int16_t>(d);
+                    line = static_cast<int16_t>(l + 1);
+                    return true;
+                }
+            }
+    return false;
 }
 
 // ---- capture ----

@@ -15,6 +15,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,6 +41,12 @@ public:
     int InputLineVolume() const; // 0..65535
     void setInputLineVolume(int volume);
     void setInputLineSelected(bool selected);
+    // Names that find a device and a line again after the list changed.
+    QString DeviceServerName() const;
+    QString InputLineServerName() const;
+    // The device number and line number (1-based) of the server's default
+    // source in the list last read; false when it is in none.
+    bool FindDefaultSource(int16_t &device, int16_t &line) const;
 
     // capture
     void SetWaveFormat(uint32_t sample_rate, int channels);
@@ -61,6 +68,9 @@ public:
 signals:
     void OnEndArrayRecord(QObject *Sender, int nBlock);
     void OnTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight);
+    // The server's devices changed; LastDeviceIndex() reads the new list.
+    // Bursts of server events come as one.
+    void OnDevicesChanged(QObject *Sender);
 
 private:
     void on_data(const int16_t *samples, size_t count); // any thread
@@ -75,6 +85,8 @@ private:
     std::unique_ptr<CaptureBackend> m_backend;
     mutable std::vector<CaptureDeviceInfo> m_devices;
     mutable bool m_devices_loaded = false;
+    bool m_watching = false;
+    std::shared_ptr<std::atomic<bool>> m_change_queued = std::make_shared<std::atomic<bool>>(false);
     int16_t m_device_index = 0;
     int16_t m_line_index = 1;
     std::optional<InputLineInfo> m_selected_line; // recorded by Start; none: the default source

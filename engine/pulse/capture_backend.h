@@ -18,12 +18,20 @@ struct InputLineInfo {
     QString name;        // shown to the user
     QString source_name; // the sound server's source to record from
     QString port_name;   // the source's port to activate, empty for none
+    bool active = true;  // false for a port the source is not using now
+
+    // What names the line across runs and list changes.
+    QString server_name() const
+    {
+        return port_name.isEmpty() ? source_name : source_name + QLatin1Char('#') + port_name;
+    }
 };
 
 struct CaptureDeviceInfo {
     QString name;
     bool usable = true;
     std::vector<InputLineInfo> lines;
+    QString server_name{}; // the card's (or lone source's) name on the server
 };
 
 class CaptureBackend
@@ -38,6 +46,11 @@ public:
     virtual bool set_volume(const InputLineInfo &line, int volume) = 0;
     // Makes the line the one that is recorded (activates its port).
     virtual bool select_line(const InputLineInfo &line) = 0;
+    // The server's default source; empty when unknown.
+    virtual QString default_source_name() { return {}; }
+    // `changed` runs, on any thread, whenever devices come, go or change;
+    // an empty function stops it (and has returned once this returns).
+    virtual void watch_devices(std::function<void()> changed) { (void)changed; }
 
     using DataCallback = std::function<void(const int16_t *samples, size_t count)>;
     using ErrorCallback = std::function<void(int code, const QString &message)>;

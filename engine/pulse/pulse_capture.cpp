@@ -40,6 +40,8 @@ void on_source(pa_context *, const pa_source_info *i, int eol, void *userdata)
     s.description = QString::fromUtf8(i->description ? i->description : "");
     s.card = i->card;
     s.monitor_of_sink = i->monitor_of_sink;
+    if (i->active_port)
+        s.active_port = QString::fromUtf8(i->active_port->name);
     for (uint32_t p = 0; p < i->n_ports; ++p)
         s.ports.push_back(
             {QString::fromUtf8(i->ports[p]->name), QString::fromUtf8(i->ports[p]->description)});
@@ -76,7 +78,7 @@ void on_success(pa_context *, int success, void *userdata)
 } // namespace
 
 PulseCaptureBackend::PulseCaptureBackend(QString server)
-    : m_connection(std::move(server), QStringLiteral("Velquor recorder"))
+    : m_server(server), m_connection(std::move(server), QStringLiteral("Velquor recorder"))
 {
 }
 

@@ -9,6 +9,9 @@
 
 #include "pulse/capture_backend.h"
 #include "pulse/pulse_connection.h"
+#include "pulse/pulse_device_watch.h"
+
+#include <memory>
 
 #include <vector>
 
@@ -25,6 +28,8 @@ public:
     int volume(const InputLineInfo &line) override;
     bool set_volume(const InputLineInfo &line, int volume) override;
     bool select_line(const InputLineInfo &line) override;
+    QString default_source_name() override;
+    void watch_devices(std::function<void()> changed) override;
     bool start(const InputLineInfo &line, uint32_t rate, int channels, DataCallback on_data,
                ErrorCallback on_error) override;
     void stop() override;
@@ -36,7 +41,9 @@ private:
     void report_error(const QString &message);
     void close_stream();
 
+    QString m_server;
     PulseConnection m_connection;
+    std::unique_ptr<PulseDeviceWatch> m_watch; // device events, on a connection of its own
     pa_stream *m_stream = nullptr;
     DataCallback m_on_data;
     ErrorCallback m_on_error;

@@ -58,6 +58,7 @@ std::vector<CaptureDeviceInfo> build_capture_devices(std::vector<PulseCardInfo> 
     for (const auto &card : cards) {
         CaptureDeviceInfo device;
         device.name = shown_name(card.description, card.name);
+        device.server_name = card.name;
         // Inputs first, then "what the card hears".
         for (const auto &s : sources) {
             if (s.monitor_of_sink != no_index || owning_card(s, sinks) != card.index)
@@ -65,7 +66,8 @@ std::vector<CaptureDeviceInfo> build_capture_devices(std::vector<PulseCardInfo> 
             if (s.ports.empty())
                 device.lines.push_back({shown_name(s.description, s.name), s.name, QString()});
             for (const auto &p : s.ports)
-                device.lines.push_back({shown_name(p.description, p.name), s.name, p.name});
+                device.lines.push_back({shown_name(p.description, p.name), s.name, p.name,
+                                        s.active_port.isEmpty() || p.name == s.active_port});
         }
         for (const auto &s : sources) {
             if (s.monitor_of_sink == no_index || owning_card(s, sinks) != card.index)
@@ -84,6 +86,7 @@ std::vector<CaptureDeviceInfo> build_capture_devices(std::vector<PulseCardInfo> 
             continue;
         CaptureDeviceInfo device;
         device.name = shown_name(s.description, s.name);
+        device.server_name = s.name;
         // A lone source records whatever port it has active: nothing to switch.
         device.lines.push_back({device.name, s.name, QString()});
         devices.push_back(std::move(device));

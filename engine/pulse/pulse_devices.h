@@ -31,6 +31,7 @@ struct PulseSourceInfo {
     uint32_t card = UINT32_MAX;            // UINT32_MAX: no card
     uint32_t monitor_of_sink = UINT32_MAX; // UINT32_MAX: not a monitor
     std::vector<PulsePortInfo> ports;
+    QString active_port{};
 };
 
 struct PulseSinkInfo {

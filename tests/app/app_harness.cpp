@@ -45,6 +45,7 @@ AppHarness::AppHarness(AppOptions options)
     if (!options.real_sound_server) {
         auto fake = std::make_unique<FakeCaptureBackend>();
         fake->server_present = options.server_present;
+        fake->default_source = options.default_source;
         if (options.devices.empty()) {
             CaptureDeviceInfo device;
             device.name = QStringLiteral("Test Card");

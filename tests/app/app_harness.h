@@ -86,6 +86,7 @@ struct AppOptions {
     QString program_folder = QStringLiteral(VELQUOR_APP_DIR);
     std::vector<CaptureDeviceInfo> devices; // empty: one device with one line
     bool server_present = true;
+    QString default_source; // the fake server's default source
 };
 
 class AppHarness

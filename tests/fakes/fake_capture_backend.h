@@ -24,6 +24,8 @@ public:
     std::map<QString, int> volumes; // by source name; missing: -1
     bool server_present = true;
     bool start_succeeds = true;
+    QString default_source;                // the server's default source
+    std::function<void()> devices_changed; // set by watch_devices; the test calls it
 
     // seen by the test
     std::vector<Started> starts;
@@ -62,6 +64,11 @@ public:
     {
         selected.push_back(line);
         return server_present;
+    }
+    QString default_source_name() override { return server_present ? default_source : QString(); }
+    void watch_devices(std::function<void()> changed) override
+    {
+        devices_changed = std::move(changed);
     }
     bool start(const InputLineInfo &line, uint32_t rate, int channels, DataCallback on_data,
                ErrorCallback on_error) override

@@ -149,3 +149,43 @@ TEST_F(SettingsFileTest, ABareNameLivesInTheConfigurationFolder)
 }
 
 } // namespace
+
+TEST_F(SettingsFileTest, ABatchIsOneReplacementThatReadsBackItsOwnWrites)
+{
+    put("; kept\n[limit]\ntime=5\n");
+    SettingsFile s = open();
+    s.begin_batch();
+    s.write_integer(QStringLiteral("limit"), QStringLiteral("time"), 60);
+    s.write_string(QStringLiteral("format"), QStringLiteral("path"), QStringLiteral(" a\nb "));
+    s.write_integer(QStringLiteral("limit"), QStringLiteral("time"), 70);
+    EXPECT_EQ(s.read_integer(QStringLiteral("LIMIT"), QStringLiteral("Time"), 0), 70);
+    EXPECT_EQ(s.read_string(QStringLiteral("format"), QStringLiteral("path"), {}),
+              QStringLiteral("a b"));
+    SettingsFile other = open();
+    EXPECT_EQ(other.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 0), 5)
+        << "nothing reaches the file before the commit";
+    s.commit_batch();
+    EXPECT_FALSE(s.in_batch());
+    EXPECT_EQ(other.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 0), 70);
+    QFile f(dir.filePath(ini_name));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("; kept\n[limit]\ntime=70\n\n[format]\npath= a b \n"));
+}
+
+TEST_F(SettingsFileTest, AFailedOrDiscardedBatchLeavesTheFileAsItWas)
+{
+    put("[limit]\ntime=5\n");
+    SettingsFile s = open();
+    s.begin_batch();
+    s.write_integer(QStringLiteral("limit"), QStringLiteral("time"), 60);
+    s.discard_batch();
+    EXPECT_EQ(s.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 0), 5);
+
+    // The folder goes away under the store: the rename cannot happen.
+    SettingsFile gone(ini_name, dir.filePath(QStringLiteral("missing")), QLocale::c());
+    gone.begin_batch();
+    gone.write_integer(QStringLiteral("limit"), QStringLiteral("time"), 60);
+    EXPECT_THROW(gone.commit_batch(), SettingsWriteError);
+    EXPECT_FALSE(gone.in_batch());
+    EXPECT_EQ(gone.read_integer(QStringLiteral("limit"), QStringLiteral("time"), 0), 0);
+}

@@ -146,6 +146,30 @@ TEST(PulseDeviceGrouping, SameNamedLinesOfOneCardNameTheirSource)
     EXPECT_EQ(devices[0].lines[2].name, QStringLiteral("Line In"));
 }
 
+TEST(PulseDeviceGrouping, DevicesAndLinesCarryTheServersNamesAndTheActivePort)
+{
+    std::vector<PulseCardInfo> cards{{0, QStringLiteral("alsa_card.pci"), QStringLiteral("Audio")}};
+    PulseSourceInfo in{1,
+                       QStringLiteral("alsa_input.pci"),
+                       QStringLiteral("In"),
+                       0,
+                       none,
+                       {{QStringLiteral("mic"), QStringLiteral("Microphone")},
+                        {QStringLiteral("line"), QStringLiteral("Line In")}}};
+    in.active_port = QStringLiteral("line");
+    PulseSourceInfo lone{
+        7, QStringLiteral("bluez_source.00:11"), QStringLiteral("Headset"), none, none, {}};
+    const auto devices = build_capture_devices(cards, {in, lone}, {});
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0].server_name, QStringLiteral("alsa_card.pci"));
+    EXPECT_EQ(devices[1].server_name, QStringLiteral("bluez_source.00:11"));
+    ASSERT_EQ(devices[0].lines.size(), 2u);
+    EXPECT_FALSE(devices[0].lines[0].active);
+    EXPECT_TRUE(devices[0].lines[1].active);
+    EXPECT_EQ(devices[0].lines[1].server_name(), QStringLiteral("alsa_input.pci#line"));
+    EXPECT_EQ(devices[1].lines[0].server_name(), QStringLiteral("bluez_source.00:11"));
+}
+
 class VolumeMapping : public ::testing::TestWithParam<int>
 {
 };
@@ -197,6 +221,21 @@ TEST(PulseDevices, NullSinkMonitorIsADeviceWithOneLine)
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(device->lines.size(), 1u);
     EXPECT_TRUE(backend.select_line(*line));
+}
+
+TEST(PulseDevices, TheServersDefaultSourceIsFound)
+{
+    ASSERT_TRUE(test_support::require_pulse());
+    PulseCaptureBackend backend;
+    EXPECT_EQ(backend.default_source_name(), test_support::null_monitor_source());
+    TAudioRecord2 rec;
+    rec.LastDeviceIndex();
+    int16_t device = -1, line = -1;
+    ASSERT_TRUE(rec.FindDefaultSource(device, line));
+    rec.setDeviceIndex(device);
+    rec.setInputLineIndex(line);
+    EXPECT_EQ(rec.InputLineServerName(), test_support::null_monitor_source());
+    EXPECT_EQ(rec.DeviceServerName(), test_support::null_monitor_source());
 }
 
 TEST(PulseDevices, VolumeWriteChangesTheRealSourceAndKeepsBalance)
