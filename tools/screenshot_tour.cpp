@@ -2,9 +2,9 @@
 // window recording, with the record list docked under it, or with --settings
 // the settings dialog. Run beside a sound server (tools/screenshots.sh):
 //   scripts/with-pulse.sh build/app/screenshot_tour [--settings] docs/screenshot.png [scale]
-#include "pulse/audio_record.h"
 #include "main.h"
 #include "option.h"
+#include "pulse/audio_record.h"
 #include "settings_file.h"
 
 #include <QApplication>
@@ -64,16 +64,20 @@ int main(int argc, char **argv)
     QTimer::singleShot(4300, &wait, &QEventLoop::quit);
     wait.exec();
 
+    // Sizes in logical pixels, so QT_SCALE_FACTOR=2 with a scale of 2 stays sharp.
     const QPixmap top = main.grab();
     const QPixmap bottom = list.grab();
-    QImage shot(QSize(std::max(top.width(), bottom.width()), top.height() + bottom.height()) *
+    const QSize top_size = top.deviceIndependentSize().toSize();
+    const QSize bottom_size = bottom.deviceIndependentSize().toSize();
+    QImage shot(QSize(std::max(top_size.width(), bottom_size.width()),
+                      top_size.height() + bottom_size.height()) *
                     scale,
                 QImage::Format_ARGB32);
     shot.setDevicePixelRatio(scale);
     shot.fill(Qt::black);
     QPainter p(&shot);
     p.drawPixmap(0, 0, top);
-    p.drawPixmap(0, top.height() / top.devicePixelRatio(), bottom);
+    p.drawPixmap(0, top_size.height(), bottom);
     p.end();
     main.stop_recording();
     return shot.save(target) ? 0 : 1;

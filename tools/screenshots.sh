@@ -12,6 +12,7 @@ export QT_SCALE_FACTOR=2
   # A tone into the null sink, so the level display has something to show.
   sox -n -t raw -r 44100 -e signed -b 16 -c 2 - synth 30 sine 440 vol 0.5 |
     pacat --raw --rate=44100 --channels=2 --format=s16le & tone=$!
+  sleep 1
   "$1/app/screenshot_tour" "$2/docs/screenshot.png" 2
   "$1/app/screenshot_tour" --settings "$2/docs/screenshot-settings.png" 2
   kill $tone 2>/dev/null; wait $tone 2>/dev/null || true
