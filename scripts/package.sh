@@ -3,6 +3,7 @@
 # folder: installs what is missing, builds a Release tree without tests in
 # build-package/, packs it with CPack (Depends from dpkg-shlibdeps), then
 # checks the desktop entry and the AppStream metadata the package installs.
+# Extra arguments go to cmake, e.g. -DCMAKE_CXX_COMPILER_LAUNCHER=ccache.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --package
@@ -20,6 +21,8 @@ staged=$(mktemp -d)
 trap 'rm -rf "$staged"' EXIT
 dpkg-deb -x "$deb" "$staged"
 desktop-file-validate "$staged"/usr/share/applications/*.desktop
+echo "desktop-file-validate: the desktop entry is valid"
+echo -n "appstreamcli validate: "
 appstreamcli validate --no-net --pedantic "$staged"/usr/share/metainfo/*.metainfo.xml
 for f in /usr/bin/velquor /usr/lib/velquor/velquor /usr/lib/velquor/mp3dec.dll \
   /usr/lib/velquor/help/velquorhelp.html /usr/share/icons/hicolor/scalable/apps/velquor.svg \
