@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include "ID3.h"
+#include "command_line.h"
 #include "dir.h"
 #include "audio/library_messages.h"
 #include "main.h"
@@ -10,8 +11,15 @@
 
 #include <QTimer>
 
+#include <cstdio>
+
 int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &on_shown)
 {
+    // Answered before the application object exists: no display, no sound server.
+    if (const auto reply = command_line_reply(argc, argv)) {
+        std::puts(reply->c_str());
+        return 0;
+    }
     quiet_library_messages();
     VelquorApplication app(argc, argv);
     Tfm_main fm_main;

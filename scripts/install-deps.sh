@@ -12,9 +12,12 @@ packages=(
   pulseaudio pulseaudio-utils sox ffmpeg
   fonts-dejavu-core
 )
-if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xauth imagemagick cppcheck kid3-cli python3-mutagen vorbis-tools)
-fi
+# --test: what the suite checks with besides the build; --package: what
+# scripts/package.sh packs and checks with.
+case "${1:-}" in
+  --test) packages+=(xvfb xauth imagemagick cppcheck desktop-file-utils appstream kid3-cli python3-mutagen vorbis-tools) ;;
+  --package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
