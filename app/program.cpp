@@ -2,7 +2,6 @@
 
 #include "ID3.h"
 #include "dir.h"
-#include "audio/library_messages.h"
 #include "main.h"
 #include "option.h"
 #include "recordlist.h"
@@ -12,7 +11,6 @@
 
 int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &on_shown)
 {
-    quiet_library_messages();
     VelquorApplication app(argc, argv);
     Tfm_main fm_main;
     app.set_main_window(&fm_main);
