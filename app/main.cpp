@@ -144,6 +144,8 @@ void Tfm_main::FormShow()
     fill_device_list();
     fill_input_line_list();
     Timer.start();
+    // Not before the window is up: the start-up must not wait for the codecs.
+    QTimer::singleShot(500, this, [this] { m_codec_preload.start(); });
 
     if (const QScreen *screen = this->screen()) {
         const QRect area = screen->availableGeometry();

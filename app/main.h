@@ -4,6 +4,7 @@
 // windows read and write that state under the names below.
 
 #include "ID3.h"
+#include "audio/codecs.h"
 #include "audio_types.h"
 #include "dir.h"
 #include "option.h"
@@ -145,4 +146,5 @@ private:
     QSet<QString> m_recorded_paths; // this run's recordings: never overwritten by a later one
     bool m_write_failed = false;
     QString m_write_error;
+    CodecPreload m_codec_preload;
 };

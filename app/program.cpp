@@ -3,7 +3,6 @@
 #include "ID3.h"
 #include "command_line.h"
 #include "dir.h"
-#include "audio/library_messages.h"
 #include "main.h"
 #include "option.h"
 #include "recordlist.h"
@@ -20,7 +19,6 @@ int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &o
         std::puts(reply->c_str());
         return 0;
     }
-    quiet_library_messages();
     VelquorApplication app(argc, argv);
     Tfm_main fm_main;
     app.set_main_window(&fm_main);

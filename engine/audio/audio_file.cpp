@@ -2,12 +2,11 @@
 
 #include "audio/audio_decoder.h"
 #include "audio/audio_writer.h"
+#include "audio/codecs.h"
 #include "audio/lame_enc.h"
 #include "audio/mp3_writer.h"
 #include "audio/ogg_writer.h"
-#include "audio/wav_writer.h"
 #include "audio/wma_profiles.h"
-#include "audio/wma_writer.h"
 
 #include <algorithm>
 #include <functional>
@@ -59,7 +58,7 @@ TAudioFile2::~TAudioFile2()
 void TAudioFile2::OpenFile(const QString &path, int, int)
 {
     CloseFile();
-    m_impl->decoder = open_audio_decoder(path);
+    m_impl->decoder = codecs().open_decoder(path);
 }
 
 int TAudioFile2::TotalSamples() const
@@ -154,7 +153,11 @@ void TAudioFile2::CloseFile()
 
 bool TAudioFile2::CheckMp3Format(uint32_t sample_rate, int bitrate_kbps, int channels) const
 {
-    return mp3_format_supported(sample_rate, bitrate_kbps, channels);
+    try {
+        return codecs().mp3_format_supported(sample_rate, bitrate_kbps, channels);
+    } catch (const EngineError &) {
+        return false;
+    }
 }
 
 void TAudioFile2::SetMp3Encoder(const TAudioFile2LameEnc &encoder)
@@ -167,7 +170,7 @@ void TAudioFile2::SetMp3Encoder(const TAudioFile2LameEnc &encoder)
     s.constant_bitrate = encoder.ConstantBitrate();
     s.vbr_min_kbps = encoder.VbrBitrate();
     s.vbr_quality = encoder.VbrQuality();
-    m_impl->choose(s.sample_rate, s.channels, [s] { return std::make_unique<Mp3Writer>(s); });
+    m_impl->choose(s.sample_rate, s.channels, [s] { return codecs().make_mp3_writer(s); });
 }
 
 void TAudioFile2::SetWmaProfile(int profile)
@@ -180,22 +183,26 @@ void TAudioFile2::SetWmaProfile(int profile)
     }
     const WmaProfile preset = *p;
     m_impl->choose(preset.sample_rate, preset.channels, [preset] {
-        return std::make_unique<WmaWriter>(preset.sample_rate, preset.channels,
-                                           preset.bitrate_kbps);
+        return codecs().make_wma_writer(preset.sample_rate, preset.channels, preset.bitrate_kbps);
     });
 }
 
 void TAudioFile2::SetWavFormat(uint32_t sample_rate, int channels, uint32_t bits_per_sample)
 {
     m_impl->choose(sample_rate, channels, [=] {
-        return std::make_unique<WavWriter>(sample_rate, channels, bits_per_sample);
+        return codecs().make_wav_writer(sample_rate, channels, bits_per_sample);
     });
 }
 
 bool TAudioFile2::CheckOggFormat(uint32_t sample_rate, int channels, int bitrate, int max_bitrate,
                                  int min_bitrate) const
 {
-    return ogg_format_supported(sample_rate, channels, bitrate, max_bitrate, min_bitrate);
+    try {
+        return codecs().ogg_format_supported(sample_rate, channels, bitrate, max_bitrate,
+                                             min_bitrate);
+    } catch (const EngineError &) {
+        return false;
+    }
 }
 
 void TAudioFile2::SetOggFormat(uint32_t sample_rate, int channels, int bitrate, int max_bitrate,
@@ -208,7 +215,7 @@ void TAudioFile2::SetOggFormat(uint32_t sample_rate, int channels, int bitrate, 
     s.max_bitrate_kbps = max_bitrate;
     s.min_bitrate_kbps = min_bitrate;
     s.quality = quality < 0 ? -1 : std::min<int>(quality, 1000);
-    m_impl->choose(sample_rate, channels, [s] { return std::make_unique<OggWriter>(s); });
+    m_impl->choose(sample_rate, channels, [s] { return codecs().make_ogg_writer(s); });
 }
 
 void TAudioFile2::CreateOutputFile(const QString &path, int)
@@ -225,8 +232,9 @@ void TAudioFile2::CreateOutputFile(const QString &path, int)
                            : m_impl->format_error;
         return;
     }
-    std::unique_ptr<AudioWriter> writer = m_impl->make_writer();
+    std::unique_ptr<AudioWriter> writer;
     try {
+        writer = m_impl->make_writer();
         writer->open(path);
     } catch (const EngineError &e) {
         m_error_code = error_create;

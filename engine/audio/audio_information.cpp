@@ -1,12 +1,17 @@
 #include "audio/audio_information.h"
 
+#include "audio/codecs.h"
 #include "audio/tags.h"
 
 bool TAudioInformation2::ReadFromFile(const QString &path)
 {
     TagValues v;
-    if (!read_tags(path, v))
+    try {
+        if (!codecs().read_tags(path, v))
+            return false;
+    } catch (const EngineError &) {
         return false;
+    }
     infoTitle = v.title;
     infoArtist = v.artist;
     infoAlbum = v.album;
@@ -29,5 +34,9 @@ bool TAudioInformation2::WriteToFile(const QString &path)
     v.genre_index = infoGenreIndex;
     v.year = infoYear;
     v.track = infoTrack;
-    return write_tags(path, v);
+    try {
+        return codecs().write_tags(path, v);
+    } catch (const EngineError &) {
+        return false;
+    }
 }

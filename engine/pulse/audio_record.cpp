@@ -223,6 +223,8 @@ void TAudioRecord2::Start()
     {
         std::lock_guard lock(m_mutex);
         m_captured = 0;
+        m_wake_block = m_block_size;
+        m_woken_blocks = 0;
         m_peak_left = m_peak_right = 0;
         m_thread_error = 0;
         run = ++m_run;
@@ -320,7 +322,10 @@ void TAudioRecord2::on_data(const int16_t *samples, size_t count)
         done += chunk;
     }
     m_recent_fill = std::min(cap, m_recent_fill + keep);
-    post_delivery();
+    if (m_wake_block <= 0 || m_captured / m_wake_block > m_woken_blocks) {
+        m_woken_blocks = m_wake_block > 0 ? m_captured / m_wake_block : 0;
+        post_delivery();
+    }
 }
 
 void TAudioRecord2::on_error(int code)

@@ -108,6 +108,9 @@ private:
     int m_peak_left = 0;    // since the last timer tick
     int m_peak_right = 0;
     bool m_notify_queued = false;
+    // The user-interface thread is woken once per block, not per fragment.
+    int64_t m_wake_block = 0; // block size of this run
+    int64_t m_woken_blocks = 0;
     int m_thread_error = 0;
     uint64_t m_run = 0; // errors of an earlier stream are ignored
 

@@ -4,10 +4,7 @@
 #include <QPainter>
 #include <QTimer>
 
-extern "C" {
-#include <libavutil/mem.h>
-#include <libavutil/tx.h>
-}
+#include "skin/spectrum.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,25 +26,6 @@ constexpr int tick_repaint_ms = 40;
 constexpr double floor_db = -60.0;  // bottom of the scale, relative to a full-scale sine
 const QColor line_color(1, 138, 0); // LineLow/Mid/HighColor
 
-struct TxDeleter {
-    void operator()(AVTXContext *ctx) const { av_tx_uninit(&ctx); }
-};
-
-struct AlignedDeleter {
-    void operator()(float *p) const { av_free(p); }
-};
-
-using AlignedFloats = std::unique_ptr<float, AlignedDeleter>;
-
-AlignedFloats aligned_floats(size_t count)
-{
-    auto *p = static_cast<float *>(av_malloc(count * sizeof(float)));
-    if (!p)
-        throw std::bad_alloc();
-    std::fill(p, p + count, 0.0f);
-    return AlignedFloats(p);
-}
-
 } // namespace
 
 struct TAudioVisualizationEx2::Impl {
@@ -59,22 +37,17 @@ struct TAudioVisualizationEx2::Impl {
     std::vector<qint64> m_peak_time = std::vector<qint64>(bar_count, 0);
     std::vector<int> m_edges; // bin boundaries of the bars, bar_count + 1 entries
     std::vector<float> m_window;
-    std::unique_ptr<AVTXContext, TxDeleter> m_tx;
-    av_tx_fn m_tx_fn = nullptr;
-    AlignedFloats m_in = aligned_floats(fft_size);
-    AlignedFloats m_out = aligned_floats(fft_size + 2);
+    RealSpectrum m_spectrum{fft_size};
+    std::vector<float> m_in = std::vector<float>(fft_size, 0.0f);
+    std::vector<float> m_out = std::vector<float>(fft_size + 2, 0.0f);
     std::function<qint64()> m_clock;
     QTimer m_release_timer;
+    // Lit spots and tick spot of every bar as last painted: most ticks change
+    // nothing on screen, and then nothing is repainted.
+    std::vector<int> m_painted;
 
     Impl()
     {
-        AVTXContext *ctx = nullptr;
-        float scale = 1.0f;
-        if (av_tx_init(&ctx, &m_tx_fn, AV_TX_FLOAT_RDFT, 0, fft_size, &scale, 0) < 0 || !ctx)
-            throw EngineError(
-                QStringLiteral("The level display cannot start its spectrum transform."));
-        m_tx.reset(ctx);
-
         m_window.resize(fft_size);
         for (int i = 0; i < fft_size; ++i)
             m_window[i] = static_cast<float>(
@@ -96,6 +69,16 @@ struct TAudioVisualizationEx2::Impl {
             m_edges[k] = m_edges[k + 1] - 1;
 
         m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    }
+
+    std::vector<int> picture(int spots, qint64 now) const
+    {
+        std::vector<int> spots_of(2 * bar_count);
+        for (int b = 0; b < bar_count; ++b) {
+            spots_of[2 * b] = static_cast<int>(std::lround(m_bars[b] * spots));
+            spots_of[2 * b + 1] = static_cast<int>(std::lround(peak_at(b, now) * spots));
+        }
+        return spots_of;
     }
 
     static double quantum() { return 1.0 / (60 / (spot_height + spot_interval)); }
@@ -123,7 +106,7 @@ struct TAudioVisualizationEx2::Impl {
         const int frames_total = static_cast<int>(samples.size()) / channels;
         const int frames = std::min(frames_total, fft_size);
         const int first = frames_total - frames;
-        float *in = m_in.get();
+        float *in = m_in.data();
         std::fill(in, in + fft_size, 0.0f);
         for (int f = 0; f < frames; ++f) {
             int sum = 0;
@@ -138,11 +121,11 @@ struct TAudioVisualizationEx2::Impl {
                     : static_cast<int>(int64_t(f) * (fft_size - 1) / std::max(1, frames - 1));
             in[f] = mono * m_window[wi];
         }
-        m_tx_fn(m_tx.get(), m_out.get(), in, sizeof(float));
+        m_spectrum.transform(in, m_out.data());
 
         // A full-scale sine under a Hann window peaks at N/4 in its bin.
         const double full_scale = (frames > 0 ? frames : fft_size) / 4.0;
-        const float *out = m_out.get();
+        const float *out = m_out.data();
         for (int b = 0; b < bar_count; ++b) {
             double best = 0.0;
             for (int k = m_edges[b]; k < m_edges[b + 1] && k <= fft_size / 2; ++k) {
@@ -166,7 +149,7 @@ TAudioVisualizationEx2::TAudioVisualizationEx2(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_impl->m_release_timer.setInterval(tick_repaint_ms);
     connect(&m_impl->m_release_timer, &QTimer::timeout, this, [this] {
-        update();
+        refresh();
         if (m_impl->ticks_settled(m_impl->m_clock()))
             m_impl->m_release_timer.stop();
     });
@@ -182,7 +165,7 @@ void TAudioVisualizationEx2::ShowArray(const SampleArray &samples)
         std::fill(m_impl->m_peak_value.begin(), m_impl->m_peak_value.end(), 0.0);
         std::fill(m_impl->m_peak_time.begin(), m_impl->m_peak_time.end(), now);
         m_impl->m_release_timer.stop();
-        update();
+        refresh();
         return;
     }
     m_impl->analyse(samples);
@@ -194,7 +177,14 @@ void TAudioVisualizationEx2::ShowArray(const SampleArray &samples)
     }
     if (!m_impl->ticks_settled(now) && !m_impl->m_release_timer.isActive())
         m_impl->m_release_timer.start();
-    update();
+    refresh();
+}
+
+void TAudioVisualizationEx2::refresh()
+{
+    const int spots = height() / (spot_height + spot_interval);
+    if (m_impl->picture(spots, m_impl->m_clock()) != m_impl->m_painted)
+        update();
 }
 
 void TAudioVisualizationEx2::setChannels(int channels)
@@ -241,15 +231,15 @@ void TAudioVisualizationEx2::paintEvent(QPaintEvent *)
     const int h = height();
     const int pitch = spot_height + spot_interval;
     const int spots = h / pitch;
-    const qint64 now = m_impl->m_clock();
+    m_impl->m_painted = m_impl->picture(spots, m_impl->m_clock());
     for (int b = 0; b < bar_count; ++b) {
         // Spread the spare pixels so the bars fill the width exactly.
         const int x0 = b * (w + line_interval) / bar_count;
         const int x1 = (b + 1) * (w + line_interval) / bar_count - line_interval;
-        const int lit = static_cast<int>(std::lround(m_impl->m_bars[b] * spots));
+        const int lit = m_impl->m_painted[2 * b];
         for (int s = 0; s < lit; ++s)
             p.fillRect(x0, h - (s + 1) * pitch + spot_interval, x1 - x0, spot_height, line_color);
-        const int tick = static_cast<int>(std::lround(m_impl->peak_at(b, now) * spots));
+        const int tick = m_impl->m_painted[2 * b + 1];
         if (tick > lit)
             p.fillRect(x0, h - tick * pitch + spot_interval, x1 - x0, spot_height, line_color);
     }

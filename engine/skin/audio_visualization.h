@@ -39,6 +39,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void refresh(); // repaints only when the picture changed
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
