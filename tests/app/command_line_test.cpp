@@ -68,8 +68,9 @@ TEST(CommandLineProgram, PrintsOneLineAndExitsWithoutADisplay)
         EXPECT_EQ(out.count(QLatin1Char('\n')), 1) << arg << ": " << out.toStdString();
         EXPECT_TRUE(out.endsWith(QLatin1Char('\n')));
         EXPECT_TRUE(velquor.readAllStandardError().isEmpty()) << arg;
-        if (QByteArray(arg) == "--version")
+        if (QByteArray(arg) == "--version") {
             EXPECT_EQ(out.trimmed().toStdString(), version_line);
+        }
     }
 }
 
