@@ -24,7 +24,8 @@ desktop-file-validate "$staged"/usr/share/applications/*.desktop
 echo "desktop-file-validate: the desktop entry is valid"
 echo -n "appstreamcli validate: "
 appstreamcli validate --no-net --pedantic "$staged"/usr/share/metainfo/*.metainfo.xml
-for f in /usr/bin/velquor /usr/lib/velquor/velquor /usr/lib/velquor/mp3dec.dll \
+for f in /usr/bin/velquor /usr/lib/velquor/velquor /usr/lib/velquor/libvelquor_codecs.so \
+  /usr/lib/velquor/mp3dec.dll \
   /usr/lib/velquor/help/velquorhelp.html /usr/share/icons/hicolor/scalable/apps/velquor.svg \
   /usr/share/icons/hicolor/{48x48,128x128,256x256}/apps/velquor.png; do
   [ -e "$staged$f" ] || { echo "package.sh: $f is missing from the package" >&2; exit 1; }
