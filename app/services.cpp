@@ -31,6 +31,15 @@ public:
             static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
         return SaveChoice{dialog.selectedFiles().first(), index < 0 ? 1 : index + 1};
     }
+    std::optional<QString> open_file(QWidget *parent, const QString &initial_folder) override
+    {
+        QFileDialog dialog(parent, QString(), initial_folder);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
     void information(QWidget *parent, const QString &text) override
     {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text,

@@ -34,6 +34,8 @@ public:
     // The save dialog; nullopt when the user cancels.
     virtual std::optional<SaveChoice> save_file(QWidget *parent, const QString &initial_folder,
                                                 const QString &filter) = 0;
+    // The open dialog for one existing file, no filter; nullopt when cancelled.
+    virtual std::optional<QString> open_file(QWidget *parent, const QString &initial_folder) = 0;
     // A message dialog of the information kind, one OK button.
     virtual void information(QWidget *parent, const QString &text) = 0;
     // A plain message box with a caption and one OK button.

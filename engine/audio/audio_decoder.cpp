@@ -106,6 +106,7 @@ public:
     uint32_t bits_per_sample() const override { return m_bits; }
     int64_t bit_rate() const override { return m_bit_rate; }
     int64_t total_samples() const override { return m_total_frames * m_channels; }
+    QString format_code() const override { return m_format_code; }
 
     void seek(int64_t position) override;
     SampleArray read(int64_t count) override;
@@ -118,12 +119,14 @@ private:
     int64_t raw_frame_index(const AVFrame *frame) const;
     void rewind_to_start();
     void skip_from_start(int64_t target);
+    int64_t count_packet_frames(int64_t estimate);
     [[noreturn]] void refuse(const QString &why) const
     {
         throw EngineError(QStringLiteral("%1 is not a readable audio file (%2)").arg(m_path, why));
     }
 
     QString m_path;
+    QString m_format_code;
     std::unique_ptr<AVFormatContext, FormatCloser> m_format;
     std::unique_ptr<AVCodecContext, CodecCloser> m_codec;
     std::unique_ptr<SwrContext, SwrCloser> m_swr;
@@ -172,6 +175,10 @@ void FfmpegDecoder::open_input()
     m_format.reset(raw);
     if (avformat_find_stream_info(raw, nullptr) < 0)
         refuse(QStringLiteral("no stream information"));
+    // Demuxer names may list aliases ("mov,mp4,m4a"); the first one names it.
+    const QString demuxer = QString::fromLatin1(raw->iformat->name).section(QLatin1Char(','), 0, 0);
+    m_format_code =
+        demuxer == QLatin1String("asf") ? QStringLiteral("WMA") : demuxer.toUpper().left(3);
     const AVCodec *codec = nullptr;
     m_stream = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (m_stream < 0 || !codec)
@@ -220,7 +227,10 @@ void FfmpegDecoder::measure()
         // Trust the header only when it agrees with the container.
         if (exact > 0 && std::abs(exact - frames) < 4 * 1152)
             frames = exact;
+        else if (exact < 0)
+            frames = count_packet_frames(frames);
     }
+    fmt = m_format.get(); // a counting pass reopens the file
     const int64_t size = fmt->pb ? avio_size(fmt->pb) : -1;
     // A PCM header can claim more than the file holds (an interrupted write).
     if (pcm_bits > 0 && size > 0 && frames > 0)
@@ -284,6 +294,26 @@ void FfmpegDecoder::rewind_to_start()
     for (unsigned i = 0; i < raw->nb_streams; ++i)
         if (static_cast<int>(i) != m_stream)
             raw->streams[i]->discard = AVDISCARD_ALL;
+}
+
+int64_t FfmpegDecoder::count_packet_frames(int64_t estimate)
+{
+    // Without a Xing header the container guesses the length from the first
+    // frame's bit rate, which is far off for variable bit rates. Walking the
+    // frame headers is exact and decodes nothing.
+    AVFormatContext *fmt = m_format.get();
+    const AVStream *st = fmt->streams[m_stream];
+    const int64_t per_packet = st->codecpar->frame_size > 0 ? st->codecpar->frame_size : 1152;
+    int64_t frames = 0;
+    while (av_read_frame(fmt, m_packet.get()) >= 0) {
+        if (m_packet->stream_index == m_stream)
+            frames += m_packet->duration > 0 ? av_rescale_q(m_packet->duration, st->time_base,
+                                                            AVRational{1, static_cast<int>(m_rate)})
+                                             : per_packet;
+        av_packet_unref(m_packet.get());
+    }
+    rewind_to_start();
+    return frames > 0 ? frames : estimate;
 }
 
 int64_t FfmpegDecoder::raw_frame_index(const AVFrame *frame) const

@@ -5,6 +5,7 @@
 // sleep inhibitor that only counts.
 
 #include "fake_capture_backend.h"
+#include "fake_playback_backend.h"
 #include "main.h"
 #include "services.h"
 
@@ -29,12 +30,13 @@ class ScriptedDialogs : public Dialogs
 {
 public:
     struct Shown {
-        QString kind; // "information", "box", "question", "save"
+        QString kind; // "information", "box", "question", "save", "open"
         QString text;
         QString caption;
     };
     std::vector<Shown> shown;
     std::deque<SaveChoice> save_answers; // none left: the user cancels
+    std::deque<QString> open_answers;    // none left: the user cancels
     QString last_save_folder;
     bool yes = false;
     // Runs while the save dialog is open, as events would.
@@ -42,6 +44,15 @@ public:
 
     std::optional<SaveChoice> save_file(QWidget *, const QString &initial_folder,
                                         const QString &) override;
+    std::optional<QString> open_file(QWidget *, const QString &initial_folder) override
+    {
+        shown.push_back({"open", initial_folder, {}});
+        if (open_answers.empty())
+            return std::nullopt;
+        QString answer = open_answers.front();
+        open_answers.pop_front();
+        return answer;
+    }
     void information(QWidget *, const QString &text) override
     {
         shown.push_back({"information", text, {}});
@@ -87,6 +98,8 @@ struct AppOptions {
     std::vector<CaptureDeviceInfo> devices; // empty: one device with one line
     bool server_present = true;
     QString default_source; // the fake server's default source
+    bool fake_playback = false; // else the real sound server plays
+    QString playback_sink;      // the real server's sink to play into; empty: its default
 };
 
 class AppHarness
@@ -100,7 +113,8 @@ public:
     Tfm_id3 *id3 = nullptr;
     Tfm_dir *dir = nullptr;
     Tfm_list *list = nullptr;
-    FakeCaptureBackend *capture = nullptr; // null with the real sound server
+    FakeCaptureBackend *capture = nullptr;   // null with the real sound server
+    FakePlaybackBackend *playback = nullptr; // with fake_playback only
     TestClock *clock = nullptr;
     ScriptedDialogs *dialogs = nullptr;
     CountingInhibitor *inhibitor = nullptr;
