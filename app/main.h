@@ -10,6 +10,7 @@
 #include "recordlist.h"
 #include "services.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
@@ -125,6 +126,11 @@ private:
     bool write_block(const SampleArray &block);
     bool write_tags();
     void report_write_failure();
+    void finish_recording(bool split);
+    void drain_capture();
+    void capture_failed();
+    void report_capture_failure(const QString &file, const QString &reason);
+    void reconnect_tick();
 
     Services m_services;
     QPointer<Tfm_option> m_option;
@@ -141,4 +147,11 @@ private:
     QSet<QString> m_recorded_paths; // this run's recordings: never overwritten by a later one
     bool m_write_failed = false;
     QString m_write_error;
+    bool m_finishing = false; // a stop or pause waits for the sound of its moment
+    // After the sound server went away: waiting for it to come back.
+    static constexpr int reconnect_wait_ms = 10000;
+    QTimer m_reconnect_timer;
+    QElapsedTimer m_reconnect_clock;
+    QString m_lost_file;
+    QString m_lost_reason;
 };

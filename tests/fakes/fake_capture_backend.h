@@ -24,6 +24,7 @@ public:
     std::map<QString, int> volumes; // by source name; missing: -1
     bool server_present = true;
     bool start_succeeds = true;
+    int64_t source_frames = -1; // where the source's clock is; -1: at what was pushed
 
     // seen by the test
     std::vector<Started> starts;
@@ -74,6 +75,7 @@ public:
         m_running = true;
         return true;
     }
+    int64_t frames_now() const override { return m_running ? source_frames : -1; }
     void stop() override
     {
         ++stops;
