@@ -113,9 +113,9 @@ TEST_P(PulseRunTiming, RunsLastAsLongAsTheTimeBetweenTheCalls)
 
 INSTANTIATE_TEST_SUITE_P(Players, PulseRunTiming,
                          ::testing::Values(Timing{"DefaultPlayer", 0, false},
-                                           Timing{"LowLatencyPlayer", 20, false},
+                                           Timing{"LowLatencyPlayer", 60, false},
                                            Timing{"DefaultPlayerPaused", 0, true},
-                                           Timing{"LowLatencyPlayerPaused", 20, true}),
+                                           Timing{"LowLatencyPlayerPaused", 60, true}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PulseRun, SplitEverySecondJoinsSampleExact)
