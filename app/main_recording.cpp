@@ -304,7 +304,7 @@ void Tfm_main::pause_recording()
     AudioRecord->Pause();
     drain_capture();
     m_finishing = false;
-    recorded_before_pause += AudioRecord->CapturedSamples();
+    recorded_before_pause += AudioRecord->RunSamples();
     record_paused = true;
     if (m_list)
         m_list->set_image(record_item_index, image_paused);
@@ -458,11 +458,19 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
         return;
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
     const int64_t seconds =
-        AudioRecord->SamplesToMilliseconds(AudioRecord->CapturedSamples() + recorded_before_pause) /
+        AudioRecord->SamplesToMilliseconds(AudioRecord->RunSamples() + recorded_before_pause) /
         1000;
     set_label(time_label, QStringLiteral("00:00:00/") + clock_text(seconds));
     if (scheduled_run && seconds >= scheduled_length_s)
         stop_recording();
+    // A WAV file near its 4 GiB goes on in a new file, well before a write
+    // could fail (a split still waits up to ~2.5 s for its last sound).
+    const int64_t room = AudioFileRecord->RoomSamples();
+    if (recording && room >= 0 && room < AudioRecord->MillisecondsToSamples(10000)) {
+        finish_recording(true);
+        start_recording();
+        return;
+    }
     if (recording && limit_active && seconds >= limit_length_s) {
         const bool next = settings_file && settings_file->read_bool(QStringLiteral("limit"),
                                                                     QStringLiteral("new"), false);

@@ -417,6 +417,13 @@ int64_t TAudioRecord2::CapturedSamples() const
     return m_captured;
 }
 
+int64_t TAudioRecord2::RunSamples() const
+{
+    const int64_t now = m_running ? position_now() : 0;
+    std::lock_guard lock(m_mutex);
+    return std::max(m_captured, now - m_run_start);
+}
+
 int TAudioRecord2::SamplePosition() const
 {
     return RecordedSamples();

@@ -74,6 +74,11 @@ public:
     // The same count without the 32-bit cap (which a stereo run reaches after
     // about six and a half hours), for clocks that must keep running.
     int64_t CapturedSamples() const;
+    // The run's length by the stream's clock: what the source has captured
+    // since Start, some of it maybe still on its way (a monitor can be more
+    // than a second behind). After the run's end and its drain, the same as
+    // CapturedSamples.
+    int64_t RunSamples() const;
     int ErrorCode() const { return m_error_code; }
     QString ErrorText() const { return m_error_text; }
 

@@ -1,9 +1,9 @@
 #include "app_harness.h"
 
 #include "ID3.h"
-#include "pulse/audio_record.h"
 #include "dir.h"
 #include "option.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin/skin.h"

@@ -3,8 +3,8 @@
 #include "app_harness.h"
 
 #include "audio/audio_file.h"
-#include "pulse/audio_record.h"
 #include "option.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "test_support.h"
@@ -110,6 +110,8 @@ TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
     // also when the sound is still on its way from the server at the stop.
     const Analysis a = analyse(path, 0.4, 0.3);
     EXPECT_NEAR(a.seconds, between_clicks, 0.2);
+    RecordProperty("between_clicks_s", QString::number(between_clicks, 'f', 3).toStdString());
+    RecordProperty("file_s", QString::number(a.seconds, 'f', 3).toStdString());
     EXPECT_NEAR(a.frequency, 1000.0, 15.0);
     EXPECT_NEAR(a.rms, 0.5 / std::sqrt(2.0), 0.08);
     EXPECT_EQ(a.gaps, 0);
@@ -199,6 +201,11 @@ TEST(EndToEndLimit, ARollOverEveryTwoSecondsJoinsWithoutAGap)
     }
     joins.pop_back();
     EXPECT_NEAR(left.size() / 44100.0, between_clicks, 0.3);
+    ::testing::Test::RecordProperty("between_clicks_s",
+                                    QString::number(between_clicks, 'f', 3).toStdString());
+    ::testing::Test::RecordProperty("files_s",
+                                    QString::number(left.size() / 44100.0, 'f', 3).toStdString());
+    ::testing::Test::RecordProperty("files", app.list->count());
     const double c = 2 * std::cos(2 * M_PI * 1000.0 / 44100);
     for (const size_t join : joins) {
         ASSERT_GT(join, 200u);
