@@ -340,6 +340,8 @@ void TAudioRecord2::end_run(Hold hold)
     m_hold_until = m_clock.elapsed() + 4000;
     m_draining = true;
     m_drain_until = m_clock.elapsed() + 2500;
+    m_drain_progress_at = m_clock.elapsed();
+    m_drain_count = -1;
     check_drain();
     if (m_draining || m_hold == Hold::split)
         m_drain_timer.start();
@@ -355,11 +357,23 @@ bool TAudioRecord2::check_drain()
 {
     if (m_draining) {
         bool complete = false;
+        int64_t count = 0;
         {
             std::lock_guard lock(m_mutex);
             complete = m_stream_count >= m_run_end || m_stream_error != 0;
+            count = m_stream_count;
         }
-        if (complete || !m_stream_open || m_clock.elapsed() >= m_drain_until) {
+        const int64_t now = m_clock.elapsed();
+        if (count != m_drain_count) {
+            m_drain_count = count;
+            m_drain_progress_at = now;
+        }
+        // A source that stalls is given up after ~2.5 s; one whose sound is
+        // still coming in (a loaded server can lag further) gets up to 5 s.
+        const bool given_up =
+            now >= m_drain_until &&
+            (now - m_drain_progress_at >= 500 || now >= m_drain_until + 2500);
+        if (complete || !m_stream_open || given_up) {
             // A stream that ends here still hands over its last data to the run.
             if (m_hold == Hold::none)
                 close_stream();

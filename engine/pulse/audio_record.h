@@ -64,7 +64,8 @@ public:
     // Start goes on with the very sample after this run's last one.
     void Split();
     // After Stop, Pause or Split: true once the run's last sample has arrived
-    // (or ~2.5 s went by without it, or the stream failed). Until then
+    // (or ~2.5 s went by without it, up to 5 s while data still comes in, or
+    // the stream failed). Until then
     // GetArray may still return more of the run.
     bool Drained();
     SampleArray GetArray();
@@ -124,6 +125,8 @@ private:
     int64_t m_hold_until = 0; // ms of m_clock: a split's stream closes then
     bool m_draining = false;
     int64_t m_drain_until = 0;
+    int64_t m_drain_progress_at = 0; // when the stream last delivered during the drain
+    int64_t m_drain_count = -1;
     QTimer m_drain_timer;
     QElapsedTimer m_clock;
     int64_t m_blocks_sent = 0; // block events of this run
