@@ -49,6 +49,8 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
 
     Timer.setInterval(1000);
     connect(&Timer, &QTimer::timeout, this, &Tfm_main::TimerTimer);
+    m_reconnect_timer.setInterval(500);
+    connect(&m_reconnect_timer, &QTimer::timeout, this, &Tfm_main::reconnect_tick);
     connect(Skin, &TSkin::OnClick, this, &Tfm_main::SkinClick);
     connect(AudioRecord, &TAudioRecord2::OnEndArrayRecord, this,
             &Tfm_main::AudioRecordEndArrayRecord);

@@ -11,6 +11,7 @@
 #include "recordlist.h"
 #include "services.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
@@ -147,6 +148,11 @@ private:
     bool write_block(const SampleArray &block);
     bool write_tags();
     void report_write_failure();
+    void finish_recording(bool split);
+    void drain_capture();
+    void capture_failed();
+    void report_capture_failure(const QString &file, const QString &reason);
+    void reconnect_tick();
 
     // playback helpers
     int play_row() const;
@@ -174,4 +180,11 @@ private:
     CodecPreload m_codec_preload;
 
     int m_play_length_ms = 0; // the bar of a file under a second follows milliseconds
+    bool m_finishing = false; // a stop or pause waits for the sound of its moment
+    // After the sound server went away: waiting for it to come back.
+    static constexpr int reconnect_wait_ms = 10000;
+    QTimer m_reconnect_timer;
+    QElapsedTimer m_reconnect_clock;
+    QString m_lost_file;
+    QString m_lost_reason;
 };

@@ -3,18 +3,21 @@
 
 #include "audio/audio_file.h"
 #include "audio/audio_information.h"
-#include "pulse/audio_record.h"
-#include "skin/audio_visualization.h"
-#include "clock_text.h"
 #include "audio/lame_enc.h"
+#include "clock_text.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
+#include "skin/audio_visualization.h"
 #include "skin/skin.h"
 #include "value_lists.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QThread>
 
 using namespace value_lists;
 
@@ -45,14 +48,15 @@ QString folder_of(const QString &path)
 
 void Tfm_main::start_recording()
 {
-    if (!settings_file || !m_list || m_closed || m_starting)
+    if (!settings_file || !m_list || m_closed || m_starting || m_finishing)
         return;
+    m_reconnect_timer.stop(); // a start of its own ends the wait for a server
     if (record_paused) {
         record_paused = false;
         AudioRecord->Start();
         m_list->set_image(record_item_index, image_recording);
         if (AudioRecord->ErrorCode() != 0)
-            stop_recording();
+            capture_failed();
         return;
     }
 
@@ -129,7 +133,7 @@ void Tfm_main::start_recording()
     m_services.inhibitor->acquire(QStringLiteral("Recording ") + QFileInfo(path).fileName());
 
     if (AudioRecord->ErrorCode() != 0)
-        stop_recording();
+        capture_failed();
 }
 
 bool Tfm_main::set_up_format(int format_index, QString &extension)
@@ -269,13 +273,38 @@ bool Tfm_main::write_block(const SampleArray &block)
     return false;
 }
 
+void Tfm_main::drain_capture()
+{
+    const auto take_all = [this] {
+        for (SampleArray block = AudioRecord->GetArray(); !block.empty();
+             block = AudioRecord->GetArray())
+            write_block(block);
+    };
+    // The sound of the moment of the click may still be on its way from the
+    // server: wait for it (bounded by the capture component), repainting but
+    // keeping clicks and keys until the file is complete.
+    for (take_all(); !AudioRecord->Drained(); take_all()) {
+        QElapsedTimer waited;
+        waited.start();
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (waited.elapsed() < 5) // an application that quits ends every loop at once
+            QThread::msleep(10);
+    }
+    take_all();
+}
+
 void Tfm_main::pause_recording()
 {
-    if (!recording || record_paused || m_starting)
+    if (!recording || record_paused || m_starting || m_finishing)
         return;
-    // Stopped first, so the count includes everything this run put in the file.
-    AudioRecord->Stop();
-    recorded_before_pause += AudioRecord->CapturedSamples();
+    // Ended first, so the count includes everything this run put in the file.
+    m_finishing = true;
+    AudioRecord->Pause();
+    drain_capture();
+    m_finishing = false;
+    recorded_before_pause += AudioRecord->RunSamples();
     record_paused = true;
     if (m_list)
         m_list->set_image(record_item_index, image_paused);
@@ -283,15 +312,26 @@ void Tfm_main::pause_recording()
 
 void Tfm_main::stop_recording()
 {
+    finish_recording(false);
+}
+
+void Tfm_main::finish_recording(bool split)
+{
     if (m_starting) {
         // The save dialog of a start is still open: the start is called off.
         recording = false;
         return;
     }
-    AudioRecord->Stop();
-    for (SampleArray block = AudioRecord->GetArray(); !block.empty();
-         block = AudioRecord->GetArray())
-        write_block(block);
+    if (m_finishing)
+        return;
+    m_finishing = true;
+    // A split keeps the stream running, so the next file goes on with the next sample.
+    if (split)
+        AudioRecord->Split();
+    else
+        AudioRecord->Stop();
+    drain_capture();
+    m_finishing = false;
     AudioVisualizationEx->ShowArray({});
     const int duration_ms = AudioFileRecord->Duration();
     AudioFileRecord->CloseFile();
@@ -356,12 +396,55 @@ void Tfm_main::AudioRecordEndArrayRecord(QObject *Sender, int nBlock)
     if (!recording)
         return;
     if (AudioRecord->ErrorCode() != 0) {
-        stop_recording();
+        capture_failed();
         return;
     }
     const SampleArray block = AudioRecord->GetArray();
     if (!block.empty() && !write_block(block))
         stop_recording();
+}
+
+void Tfm_main::capture_failed()
+{
+    const int code = AudioRecord->ErrorCode();
+    const QString reason = AudioRecord->ErrorText();
+    const QString file = m_record_file;
+    stop_recording();
+    if (code == CaptureBackend::server_lost && !m_closed) {
+        // A server that restarts (an update, a crash) usually is back within
+        // seconds: the recording goes on into a new file then.
+        m_lost_file = file;
+        m_lost_reason = reason;
+        m_reconnect_clock.start();
+        m_reconnect_timer.start();
+        return;
+    }
+    report_capture_failure(file, reason);
+}
+
+void Tfm_main::report_capture_failure(const QString &file, const QString &reason)
+{
+    QString text = QStringLiteral("Recording stopped: ") + reason;
+    text += QStringLiteral("\nEverything recorded until then has been kept in ") + file +
+            QLatin1Char('.');
+    m_services.dialogs->message_box(this, text, QStringLiteral("Error!"));
+}
+
+void Tfm_main::reconnect_tick()
+{
+    if (recording || m_closed) {
+        m_reconnect_timer.stop();
+        return;
+    }
+    if (AudioRecord->LastDeviceIndex() >= 0) {
+        m_reconnect_timer.stop();
+        start_recording();
+        return;
+    }
+    if (m_reconnect_clock.elapsed() >= reconnect_wait_ms) {
+        m_reconnect_timer.stop();
+        report_capture_failure(m_lost_file, m_lost_reason);
+    }
 }
 
 void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight)
@@ -375,15 +458,24 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
         return;
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
     const int64_t seconds =
-        AudioRecord->SamplesToMilliseconds(AudioRecord->CapturedSamples() + recorded_before_pause) /
+        AudioRecord->SamplesToMilliseconds(AudioRecord->RunSamples() + recorded_before_pause) /
         1000;
     set_label(time_label, QStringLiteral("00:00:00/") + clock_text(seconds));
     if (scheduled_run && seconds >= scheduled_length_s)
         stop_recording();
+    // A WAV file near its 4 GiB goes on in a new file, well before a write
+    // could fail (a split still waits up to ~2.5 s for its last sound).
+    const int64_t room = AudioFileRecord->RoomSamples();
+    if (recording && room >= 0 && room < AudioRecord->MillisecondsToSamples(10000)) {
+        finish_recording(true);
+        start_recording();
+        return;
+    }
     if (recording && limit_active && seconds >= limit_length_s) {
-        stop_recording();
-        if (settings_file &&
-            settings_file->read_bool(QStringLiteral("limit"), QStringLiteral("new"), false))
+        const bool next = settings_file && settings_file->read_bool(QStringLiteral("limit"),
+                                                                    QStringLiteral("new"), false);
+        finish_recording(next);
+        if (next)
             start_recording();
     }
 }

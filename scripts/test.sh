@@ -11,6 +11,8 @@ werror=OFF
 
 "$root/scripts/build.sh" "$root/build" RelWithDebInfo -DVELQUOR_WERROR=$werror
 "$root/scripts/with-pulse.sh" ctest --test-dir "$root/build" --output-on-failure -j 2 --timeout 300
+echo "== sound-server tests under PipeWire =="
+"$root/scripts/with-pipewire.sh" ctest --test-dir "$root/build" --output-on-failure -j 2 --timeout 300 -L pulse
 
 if [ "${VELQUOR_SKIP_ASAN:-}" != "1" ]; then
   echo "== sanitizers =="

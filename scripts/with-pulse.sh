@@ -15,6 +15,8 @@ export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 printf 'autospawn = no\n' > "$tmp/client.conf"
 export PULSE_CLIENTCONFIG="$tmp/client.conf"
 export VELQUOR_TEST_PULSE=1
+# The test server never takes a name on a session bus it did not start.
+unset DBUS_SESSION_BUS_ADDRESS
 
 cat > "$tmp/server.pa" <<'PA'
 load-module module-native-protocol-unix

@@ -3,12 +3,16 @@
 // the user-interface thread kept busy), stops, and reports what it cost and
 // whether any sample went missing.
 //
-//   record_soak SECONDS FORMAT(0 mp3, 2 wav, ...) OUT_DIR [--busy]
+//   record_soak SECONDS FORMAT(0 mp3, 2 wav, ...) OUT_DIR [--busy] [--limit N]
+//
+// With --limit the recording rolls over into a new file every N seconds; the
+// files are then checked joined, as one signal, and their total length is set
+// against the wall time between the start and the stop.
 //
 // Prints one line of key=value pairs.
 #include "audio/audio_file.h"
-#include "pulse/audio_record.h"
 #include "main.h"
+#include "pulse/audio_record.h"
 #include "settings_file.h"
 
 #include <QApplication>
@@ -26,35 +30,41 @@ namespace
 struct Check {
     double seconds = 0;
     int discontinuities = 0;
+    int files = 0;
 };
 
 // A pure tone obeys x[n+1] = 2 cos(w) x[n] - x[n-1]; a lost or repeated
 // stretch breaks that at one sample, far above the quantisation noise.
-Check check_tone(const QString &path, double frequency)
+Check check_tone(const QStringList &paths, double frequency)
 {
-    TAudioFile2 file;
-    file.OpenFile(path, 0, 1);
-    const int channels = file.Channels();
-    const double k = 2 * std::cos(2 * M_PI * frequency / file.SampleRate());
     Check c;
     double a = 0, b = 0;
     int64_t n = 0;
     int64_t last_break = -100000;
-    for (SampleArray s = file.ReadArray(44100); !s.empty(); s = file.ReadArray(44100)) {
-        for (size_t i = 0; i + channels <= s.size(); i += channels, ++n) {
-            const double x = s[i];
-            const bool loud = std::abs(x) > 1000 || std::abs(b) > 1000;
-            if (n >= 2 && loud && std::abs(x - k * b + a) > 1500) {
-                if (n - last_break > 100)
-                    ++c.discontinuities;
-                last_break = n;
+    uint32_t rate = 44100;
+    for (const QString &path : paths) {
+        TAudioFile2 file;
+        file.OpenFile(path, 0, 1);
+        const int channels = file.Channels();
+        rate = file.SampleRate();
+        const double k = 2 * std::cos(2 * M_PI * frequency / file.SampleRate());
+        ++c.files;
+        for (SampleArray s = file.ReadArray(44100); !s.empty(); s = file.ReadArray(44100)) {
+            for (size_t i = 0; i + channels <= s.size(); i += channels, ++n) {
+                const double x = s[i];
+                const bool loud = std::abs(x) > 1000 || std::abs(b) > 1000;
+                if (n >= 2 && loud && std::abs(x - k * b + a) > 1500) {
+                    if (n - last_break > 100)
+                        ++c.discontinuities;
+                    last_break = n;
+                }
+                a = b;
+                b = x;
             }
-            a = b;
-            b = x;
         }
+        file.CloseFile();
     }
-    c.seconds = static_cast<double>(n) / file.SampleRate();
-    file.CloseFile();
+    c.seconds = static_cast<double>(n) / rate;
     return c;
 }
 
@@ -76,7 +86,14 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const double seconds = std::atof(argv[1]);
     const int format = std::atoi(argv[2]);
-    const bool busy = argc > 4 && QByteArray(argv[4]) == "--busy";
+    bool busy = false;
+    int limit_s = 0;
+    for (int i = 4; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--busy")
+            busy = true;
+        else if (QByteArray(argv[i]) == "--limit" && i + 1 < argc)
+            limit_s = std::atoi(argv[++i]);
+    }
 
     Tfm_main main;
     Tfm_option option;
@@ -88,7 +105,16 @@ int main(int argc, char **argv)
     main.settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"),
                                      QString::fromLocal8Bit(argv[3]));
 
+    if (limit_s > 0) {
+        main.settings_file->write_integer(QStringLiteral("limit"), QStringLiteral("enable limit"),
+                                          1);
+        main.settings_file->write_integer(QStringLiteral("limit"), QStringLiteral("time"), limit_s);
+        main.settings_file->write_integer(QStringLiteral("limit"), QStringLiteral("new"), 1);
+    }
+
     const double cpu_before = cpu_seconds();
+    QElapsedTimer clicks; // a recording holds the time between start and stop
+    clicks.start();
     main.start_recording();
     if (!main.recording) {
         std::fprintf(stderr, "record_soak: the recording did not start\n");
@@ -139,15 +165,19 @@ int main(int argc, char **argv)
         watch.stop();
         chores.stop();
         const double wall_s = wall.isValid() ? wall.elapsed() / 1000.0 : 0;
+        const double clicks_s = clicks.elapsed() / 1000.0;
         const QString path = main.recording_file();
         main.stop_recording();
+        QStringList paths;
+        for (int row = 0; row < list.count(); ++row)
+            paths << list.path_of(row);
         const double cpu = cpu_seconds() - cpu_before;
         rusage u{};
         getrusage(RUSAGE_SELF, &u);
-        const Check c = check_tone(path, 1000.0);
-        std::printf("file=%s wall_s=%.3f file_s=%.3f discontinuities=%d cpu_s=%.3f "
-                    "cpu_per_min_s=%.3f maxrss_kib=%ld\n",
-                    qPrintable(path), wall_s, c.seconds, c.discontinuities, cpu,
+        const Check c = check_tone(paths, 1000.0);
+        std::printf("file=%s files=%d clicks_s=%.3f wall_s=%.3f file_s=%.3f discontinuities=%d "
+                    "cpu_s=%.3f cpu_per_min_s=%.3f maxrss_kib=%ld\n",
+                    qPrintable(path), c.files, clicks_s, wall_s, c.seconds, c.discontinuities, cpu,
                     cpu / (c.seconds / 60.0), u.ru_maxrss);
         QCoreApplication::exit(0);
     });

@@ -249,6 +249,11 @@ void TAudioFile2::CreateOutputFile(const QString &path, int)
     m_impl->writer = std::move(writer);
 }
 
+int64_t TAudioFile2::RoomSamples() const
+{
+    return m_impl->writer ? m_impl->writer->room() : -1;
+}
+
 bool TAudioFile2::WriteArray(const SampleArray &samples)
 {
     if (!m_impl->writer) {

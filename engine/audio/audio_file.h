@@ -60,6 +60,9 @@ public:
     int ErrorCode() const { return m_error_code; }
     QString ErrorText() const { return m_error_text; }
     bool WriteArray(const SampleArray &samples);
+    // Samples the open output file can still take (a WAV file's 4 GiB);
+    // -1 when there is no limit or no file.
+    int64_t RoomSamples() const;
 
 private:
     struct Impl;

@@ -26,6 +26,8 @@ public:
     virtual void close() = 0;
     virtual uint32_t sample_rate() const = 0;
     virtual int channels() const = 0;
+    // Samples that still fit into the file; -1 when its size has no limit.
+    virtual int64_t room() const { return -1; }
 };
 
 // Unbuffered output file for encoders that hand us finished bytes: nothing

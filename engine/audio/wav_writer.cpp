@@ -60,6 +60,12 @@ void WavWriter::write(const int16_t *samples, size_t count)
                 .arg(m_path));
 }
 
+int64_t WavWriter::room() const
+{
+    const int64_t frame_bytes = static_cast<int64_t>(m_channels) * (m_bits / 8);
+    return (m_max_data_bytes - m_data_bytes) / frame_bytes * m_channels;
+}
+
 void WavWriter::close()
 {
     if (!m_file)

@@ -24,6 +24,7 @@ public:
     void close() override;
     uint32_t sample_rate() const override { return m_sample_rate; }
     int channels() const override { return m_channels; }
+    int64_t room() const override;
 
 private:
     uint32_t m_sample_rate;

@@ -19,8 +19,9 @@ int clamp_count(int64_t v)
 
 size_t recent_capacity(uint32_t rate, int channels)
 {
-    // At least a second, so any level display or tail view fits.
-    return std::max<size_t>(65536, static_cast<size_t>(rate) * static_cast<size_t>(channels));
+    // Four seconds: the level display's view, and what a split stream
+    // delivers while the owner closes one file and opens the next.
+    return std::max<size_t>(65536, 4 * static_cast<size_t>(rate) * static_cast<size_t>(channels));
 }
 
 } // namespace
@@ -32,13 +33,16 @@ TAudioRecord2::TAudioRecord2(QObject *parent, std::unique_ptr<CaptureBackend> ba
     m_recent.assign(recent_capacity(m_rate, m_channels), 0);
     m_timer.setInterval(timer_interval_ms);
     connect(&m_timer, &QTimer::timeout, this, &TAudioRecord2::timer_tick);
+    m_drain_timer.setInterval(10);
+    connect(&m_drain_timer, &QTimer::timeout, this, [this] { check_drain(); });
+    m_clock.start();
 }
 
 TAudioRecord2::~TAudioRecord2()
 {
     if (m_watching)
         m_backend->watch_devices({});
-    if (m_running)
+    if (m_stream_open)
         m_backend->stop();
 }
 
@@ -194,9 +198,16 @@ void TAudioRecord2::SetWaveFormat(uint32_t sample_rate, int channels)
             QStringLiteral("The recording format %1 Hz with %2 channels is not supported.")
                 .arg(sample_rate)
                 .arg(channels));
+    if (sample_rate == m_rate && channels == m_channels)
+        return;
+    // A stream kept between runs is of the old format: the next Start opens anew.
+    if (!m_running && !m_draining)
+        close_stream();
     std::lock_guard lock(m_mutex);
     m_rate = sample_rate;
     m_channels = channels;
+    if (m_stream_open)
+        return; // the ring follows the running stream's format
     m_recent.assign(recent_capacity(m_rate, m_channels), 0);
     m_recent_pos = 0;
     m_recent_fill = 0;
@@ -212,57 +223,243 @@ int TAudioRecord2::SamplesToMilliseconds(int64_t samples) const
     return clamp_count(samples_to_ms(samples, m_rate, m_channels));
 }
 
+int64_t TAudioRecord2::position_now() const
+{
+    const int64_t frames = m_backend->frames_now();
+    std::lock_guard lock(m_mutex);
+    if (frames < 0)
+        return m_stream_count;
+    return frames * m_stream_channels;
+}
+
+void TAudioRecord2::open_stream(const InputLineInfo &line)
+{
+    uint64_t run = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stream_count = 0;
+        m_recent_fill = 0;
+        m_recent_pos = 0;
+        m_stream_error = 0;
+        m_thread_error = 0;
+        m_accepting = false;
+        m_stream_rate = m_rate;
+        m_stream_channels = m_channels;
+        run = ++m_run;
+    }
+    const bool ok = m_backend->start(
+        line, m_rate, m_channels, [this](const int16_t *s, size_t n) { on_data(s, n); },
+        [this, run](int code, const QString &text) {
+            std::lock_guard lock(m_mutex);
+            if (run == m_run)
+                on_error(code, text);
+        });
+    if (!ok)
+        return;
+    m_stream_open = true;
+    m_stream_line = line;
+}
+
+void TAudioRecord2::close_stream()
+{
+    if (!m_stream_open)
+        return;
+    // The backend hands over what the server still holds before it returns.
+    m_backend->stop();
+    m_stream_open = false;
+    m_hold = Hold::none;
+    std::lock_guard lock(m_mutex);
+    ++m_run;
+    m_accepting = false;
+    m_thread_error = 0;
+}
+
 void TAudioRecord2::Start()
 {
     if (m_running)
         Stop();
+    if (m_draining) {
+        m_draining = false;
+        std::lock_guard lock(m_mutex);
+        m_accepting = false;
+    }
     m_error_code = 0;
+    m_error_text.clear();
     m_error_event_owed = false;
     m_blocks_sent = 0;
-    uint64_t run = 0;
+    const InputLineInfo line = m_selected_line.value_or(InputLineInfo{});
+    int stream_error = 0;
     {
         std::lock_guard lock(m_mutex);
-        m_captured = 0;
-        m_wake_block = m_block_size;
-        m_woken_blocks = 0;
-        m_peak_left = m_peak_right = 0;
-        m_thread_error = 0;
-        run = ++m_run;
+        stream_error = m_stream_error;
     }
-    const InputLineInfo line = m_selected_line.value_or(InputLineInfo{});
-    const bool ok = m_backend->start(
-        line, m_rate, m_channels, [this](const int16_t *s, size_t n) { on_data(s, n); },
-        [this, run](int code, const QString &) {
-            std::lock_guard lock(m_mutex);
-            if (run == m_run)
-                on_error(code);
-        });
-    if (!ok) {
-        m_error_code = 1;
-        return;
+    const bool same = m_stream_open && stream_error == 0 && m_stream_rate == m_rate &&
+                      m_stream_channels == m_channels &&
+                      m_stream_line.source_name == line.source_name &&
+                      m_stream_line.port_name == line.port_name;
+    const Hold hold = m_hold;
+    if (!same)
+        close_stream();
+    int64_t first = 0;
+    if (!m_stream_open) {
+        open_stream(line);
+        if (!m_stream_open) {
+            m_error_code = 1;
+            m_error_text = m_backend->start_error();
+            if (m_error_text.isEmpty())
+                m_error_text = QStringLiteral("The recording device could not be opened.");
+            return;
+        }
+    } else {
+        first = hold == Hold::split ? m_split_at : position_now();
+    }
+    m_hold = Hold::none;
+    bool have_data = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const int64_t frame = std::max(m_stream_channels, 1);
+        first -= first % frame;
+        // What the stream already delivered of the run comes out of the ring.
+        const int64_t oldest = m_stream_count - static_cast<int64_t>(m_recent_fill);
+        first = std::max(first, oldest + (frame - oldest % frame) % frame);
+        m_run_start = first;
+        m_run_end = INT64_MAX;
+        m_accepting = true;
+        m_captured = 0;
+        m_peak_left = m_peak_right = 0;
+        if (first < m_stream_count) {
+            const size_t n = static_cast<size_t>(m_stream_count - first);
+            const size_t cap = m_recent.size();
+            size_t at = (m_recent_pos + cap - n) % cap;
+            for (size_t i = 0; i < n; ++i, at = (at + 1) % cap)
+                m_pending.push_back(m_recent[at]);
+            m_captured = static_cast<int64_t>(n);
+            m_pending_end = m_stream_count;
+            have_data = true;
+        }
     }
     m_running = true;
     m_timer.start();
+    if (have_data) {
+        std::lock_guard lock(m_mutex);
+        post_delivery();
+    }
 }
 
 void TAudioRecord2::Stop()
 {
-    if (!m_running)
+    end_run(Hold::none);
+}
+
+void TAudioRecord2::Pause()
+{
+    end_run(Hold::pause);
+}
+
+void TAudioRecord2::Split()
+{
+    end_run(Hold::split);
+}
+
+void TAudioRecord2::end_run(Hold hold)
+{
+    if (!m_running) {
+        // Stop after a pause or split: the stream has nothing more to give.
+        if (hold == Hold::none && m_hold != Hold::none) {
+            m_hold = Hold::none;
+            if (!m_draining)
+                close_stream();
+        }
         return;
-    // The backend hands over what the server still holds before it returns.
-    m_backend->stop();
+    }
     m_running = false;
     m_timer.stop();
-    std::lock_guard lock(m_mutex);
-    ++m_run;
-    m_thread_error = 0;
+    int64_t end = position_now();
+    {
+        std::lock_guard lock(m_mutex);
+        const int64_t frame = std::max(m_stream_channels, 1);
+        end -= end % frame;
+        end = std::max(end, m_run_start);
+        // Captured past the moment of the call: not part of the run.
+        const int64_t over = std::min<int64_t>(
+            std::max<int64_t>(m_stream_count - end, 0),
+            std::min<int64_t>(m_captured, static_cast<int64_t>(m_pending.size())));
+        m_pending.resize(m_pending.size() - static_cast<size_t>(over));
+        m_captured -= over;
+        m_run_end = end;
+        m_pending_end = std::min(m_pending_end, end);
+    }
+    m_hold = hold;
+    m_split_at = end;
+    if (!m_clock.isValid())
+        m_clock.start();
+    m_hold_until = m_clock.elapsed() + 4000;
+    m_draining = true;
+    m_drain_until = m_clock.elapsed() + 2500;
+    m_drain_progress_at = m_clock.elapsed();
+    m_drain_count = -1;
+    check_drain();
+    if (m_draining || m_hold == Hold::split)
+        m_drain_timer.start();
+}
+
+bool TAudioRecord2::Drained()
+{
+    check_drain();
+    return !m_draining;
+}
+
+bool TAudioRecord2::check_drain()
+{
+    if (m_draining) {
+        bool complete = false;
+        int64_t count = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            complete = m_stream_count >= m_run_end || m_stream_error != 0;
+            count = m_stream_count;
+        }
+        const int64_t now = m_clock.elapsed();
+        if (count != m_drain_count) {
+            m_drain_count = count;
+            m_drain_progress_at = now;
+        }
+        // A source that stalls is given up after ~2.5 s; one whose sound is
+        // still coming in (a loaded server can lag further) gets up to 5 s.
+        const bool given_up =
+            now >= m_drain_until &&
+            (now - m_drain_progress_at >= 500 || now >= m_drain_until + 2500);
+        if (complete || !m_stream_open || given_up) {
+            // A stream that ends here still hands over its last data to the run.
+            if (m_hold == Hold::none)
+                close_stream();
+            m_draining = false;
+            std::lock_guard lock(m_mutex);
+            m_accepting = false;
+        }
+    }
+    if (!m_draining && m_hold == Hold::split && m_clock.elapsed() >= m_hold_until)
+        close_stream();
+    if (!m_draining && m_hold != Hold::split)
+        m_drain_timer.stop();
+    return !m_draining;
 }
 
 SampleArray TAudioRecord2::GetArray()
 {
+    const int64_t now = m_running ? position_now() : INT64_MAX;
     SampleArray out;
     std::lock_guard lock(m_mutex);
-    out.swap(m_pending);
+    // A stream that delivers ahead of its clock keeps the part past this
+    // moment back: it belongs to whatever comes after the run's end.
+    const int64_t ahead = std::max<int64_t>(m_pending_end - std::max(now, m_run_start), 0);
+    if (ahead == 0 || !m_accepting) {
+        out.swap(m_pending);
+        return out;
+    }
+    const size_t keep = std::min(static_cast<size_t>(ahead), m_pending.size());
+    out.assign(m_pending.begin(), m_pending.end() - static_cast<std::ptrdiff_t>(keep));
+    m_pending.erase(m_pending.begin(), m_pending.end() - static_cast<std::ptrdiff_t>(keep));
     return out;
 }
 
@@ -290,6 +487,13 @@ int64_t TAudioRecord2::CapturedSamples() const
     return m_captured;
 }
 
+int64_t TAudioRecord2::RunSamples() const
+{
+    const int64_t now = m_running ? position_now() : 0;
+    std::lock_guard lock(m_mutex);
+    return std::max(m_captured, now - m_run_start);
+}
+
 int TAudioRecord2::SamplePosition() const
 {
     return RecordedSamples();
@@ -298,17 +502,28 @@ int TAudioRecord2::SamplePosition() const
 void TAudioRecord2::on_data(const int16_t *samples, size_t count)
 {
     std::lock_guard lock(m_mutex);
-    m_pending.insert(m_pending.end(), samples, samples + count);
-    m_captured += static_cast<int64_t>(count);
-
-    const size_t channels = static_cast<size_t>(m_channels);
-    for (size_t i = 0; i < count; ++i) {
-        const int level = std::min(std::abs(static_cast<int>(samples[i])), 32767);
-        int &peak = (channels < 2 || i % channels == 0) ? m_peak_left : m_peak_right;
-        peak = std::max(peak, level);
+    const int64_t base = m_stream_count;
+    m_stream_count += static_cast<int64_t>(count);
+    const int64_t lo = std::max(base, m_run_start);
+    const int64_t hi = std::min(m_stream_count, m_run_end);
+    bool accepted = false;
+    if (m_accepting && hi > lo) {
+        const int16_t *from = samples + (lo - base);
+        const size_t n = static_cast<size_t>(hi - lo);
+        m_pending.insert(m_pending.end(), from, from + n);
+        m_captured += static_cast<int64_t>(n);
+        m_pending_end = hi;
+        accepted = true;
+        // The run starts on a frame, so even offsets are the left channel.
+        const size_t channels = static_cast<size_t>(m_stream_channels > 0 ? m_stream_channels : 1);
+        for (size_t i = 0; i < n; ++i) {
+            const int level = std::min(std::abs(static_cast<int>(from[i])), 32767);
+            int &peak = (channels < 2 || i % channels == 0) ? m_peak_left : m_peak_right;
+            peak = std::max(peak, level);
+        }
+        if (channels < 2)
+            m_peak_right = m_peak_left;
     }
-    if (channels < 2)
-        m_peak_right = m_peak_left;
 
     const size_t cap = m_recent.size();
     const size_t keep = std::min(count, cap);
@@ -322,15 +537,15 @@ void TAudioRecord2::on_data(const int16_t *samples, size_t count)
         done += chunk;
     }
     m_recent_fill = std::min(cap, m_recent_fill + keep);
-    if (m_wake_block <= 0 || m_captured / m_wake_block > m_woken_blocks) {
-        m_woken_blocks = m_wake_block > 0 ? m_captured / m_wake_block : 0;
+    if (accepted)
         post_delivery();
-    }
 }
 
-void TAudioRecord2::on_error(int code)
+void TAudioRecord2::on_error(int code, const QString &text)
 {
-    m_thread_error = code ? code : 2;
+    m_stream_error = code ? code : CaptureBackend::server_lost;
+    m_thread_error = m_stream_error;
+    m_thread_error_text = text;
     post_delivery();
 }
 
@@ -346,16 +561,23 @@ void TAudioRecord2::post_delivery()
 void TAudioRecord2::deliver()
 {
     int thread_error = 0;
+    QString thread_error_text;
     {
         std::lock_guard lock(m_mutex);
         m_notify_queued = false;
         thread_error = m_thread_error;
+        thread_error_text = m_thread_error_text;
         m_thread_error = 0;
     }
+    if (m_draining)
+        check_drain();
     if (!m_running)
         return;
     if (thread_error && m_error_code == 0) {
-        m_error_code = 2;
+        m_error_code = thread_error;
+        m_error_text = thread_error_text.isEmpty()
+                           ? QStringLiteral("The recording stream of the sound server failed.")
+                           : thread_error_text;
         m_error_event_owed = true;
     }
     // Every handler may Stop, Start or pump events; re-read the state each round.

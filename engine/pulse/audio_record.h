@@ -8,11 +8,19 @@
 // while the user-interface thread is busy. OnEndArrayRecord comes once per
 // BlockSize samples captured; OnTimer every 100 ms while capturing.
 // ErrorCode is 0 while capture works; 1 when the stream could not be opened,
-// 2 when it failed or the sound server went away.
+// 2 when it failed or the sound server went away, 3 when the recorded device
+// went away; ErrorText says so in words.
+//
+// A run (Start to Stop, Pause or Split) holds the sound from the moment of
+// Start to the moment of the end call, by the stream's clock: audio of that
+// moment still on its way is waited for (Drained) and anything captured past
+// it is left out. Pause and Split keep the stream running, so a resume or the
+// next file of a split loses nothing and gets nothing inserted.
 
 #include "audio_types.h"
 #include "pulse/capture_backend.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <atomic>
@@ -56,6 +64,17 @@ public:
     void setBlockSize(int samples) { m_block_size = samples; }
     void Start();
     void Stop();
+    // Ends the run like Stop and keeps the stream: the next Start resumes
+    // with the sound of its own moment.
+    void Pause();
+    // Ends the run like Stop and keeps the stream for a few seconds: the next
+    // Start goes on with the very sample after this run's last one.
+    void Split();
+    // After Stop, Pause or Split: true once the run's last sample has arrived
+    // (or ~2.5 s went by without it, up to 5 s while data still comes in, or
+    // the stream failed). Until then
+    // GetArray may still return more of the run.
+    bool Drained();
     SampleArray GetArray();
     SampleArray PeekArray(int count) const;
     int RecordedSamples() const;
@@ -63,7 +82,13 @@ public:
     // The same count without the 32-bit cap (which a stereo run reaches after
     // about six and a half hours), for clocks that must keep running.
     int64_t CapturedSamples() const;
+    // The run's length by the stream's clock: what the source has captured
+    // since Start, some of it maybe still on its way (a monitor can be more
+    // than a second behind). After the run's end and its drain, the same as
+    // CapturedSamples.
+    int64_t RunSamples() const;
     int ErrorCode() const { return m_error_code; }
+    QString ErrorText() const { return m_error_text; }
 
 signals:
     void OnEndArrayRecord(QObject *Sender, int nBlock);
@@ -73,8 +98,14 @@ signals:
     void OnDevicesChanged(QObject *Sender);
 
 private:
+    enum class Hold { none, pause, split };
+    void end_run(Hold hold);
+    bool check_drain();
+    void open_stream(const InputLineInfo &line);
+    void close_stream();
+    int64_t position_now() const;                       // stream sample index of this moment
     void on_data(const int16_t *samples, size_t count); // any thread
-    void on_error(int code);                            // any thread
+    void on_error(int code, const QString &text);       // any thread, m_mutex held
     void post_delivery();                               // m_mutex held
     void deliver();                                     // UI thread
     void timer_tick();
@@ -95,7 +126,21 @@ private:
     int m_channels = 2;
     int m_block_size = 0;
     int m_error_code = 0;
-    bool m_running = false;
+    QString m_error_text;
+    bool m_running = false;     // a run is on: block and timer events
+    bool m_stream_open = false; // the backend's stream runs (also between runs)
+    InputLineInfo m_stream_line;
+    uint32_t m_stream_rate = 0;
+    int m_stream_channels = 0;
+    Hold m_hold = Hold::none;
+    int64_t m_split_at = 0;   // where the run after a split begins
+    int64_t m_hold_until = 0; // ms of m_clock: a split's stream closes then
+    bool m_draining = false;
+    int64_t m_drain_until = 0;
+    int64_t m_drain_progress_at = 0; // when the stream last delivered during the drain
+    int64_t m_drain_count = -1;
+    QTimer m_drain_timer;
+    QElapsedTimer m_clock;
     int64_t m_blocks_sent = 0; // block events of this run
     bool m_error_event_owed = false;
 
@@ -104,15 +149,19 @@ private:
     SampleArray m_recent;       // ring of the latest samples for PeekArray
     size_t m_recent_pos = 0;
     size_t m_recent_fill = 0;
-    int64_t m_captured = 0; // since the last Start
-    int m_peak_left = 0;    // since the last timer tick
+    int64_t m_captured = 0;     // of this run
+    int64_t m_stream_count = 0; // samples received since the stream opened
+    int64_t m_run_start = 0;    // stream index of the run's first sample
+    int64_t m_run_end = 0;      // one past its last one; INT64_MAX while running
+    bool m_accepting = false;   // samples inside the run go to m_pending
+    int64_t m_pending_end = 0;  // stream index one past m_pending's last sample
+    int m_peak_left = 0;        // since the last timer tick
     int m_peak_right = 0;
     bool m_notify_queued = false;
-    // The user-interface thread is woken once per block, not per fragment.
-    int64_t m_wake_block = 0; // block size of this run
-    int64_t m_woken_blocks = 0;
     int m_thread_error = 0;
-    uint64_t m_run = 0; // errors of an earlier stream are ignored
+    QString m_thread_error_text;
+    int m_stream_error = 0; // the open stream failed (code), it must be opened anew
+    uint64_t m_run = 0;     // errors of an earlier stream are ignored
 
     QTimer m_timer;
 };

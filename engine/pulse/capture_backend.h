@@ -6,8 +6,9 @@
 // All methods are called on the user-interface thread and may block briefly
 // (a round trip to the sound server). start() delivers captured data through
 // on_data on the backend's own thread, in the format asked for, never
-// dropping any; on_error is called (on any thread) once when the stream fails
-// or the server goes away. stop() returns after the last on_data call.
+// dropping any; on_error is called (on any thread) once when the stream fails,
+// its device goes away or the server does (codes below). stop() returns after
+// the last on_data call.
 
 #include <QString>
 #include <cstdint>
@@ -52,10 +53,20 @@ public:
     // an empty function stops it (and has returned once this returns).
     virtual void watch_devices(std::function<void()> changed) { (void)changed; }
 
+    // on_error codes
+    static constexpr int server_lost = 2; // the stream or the sound server failed
+    static constexpr int device_lost = 3; // the recorded device went away
+
     using DataCallback = std::function<void(const int16_t *samples, size_t count)>;
     using ErrorCallback = std::function<void(int code, const QString &message)>;
     // Returns false (and starts nothing) when the stream cannot be opened.
     virtual bool start(const InputLineInfo &line, uint32_t rate, int channels, DataCallback on_data,
                        ErrorCallback on_error) = 0;
     virtual void stop() = 0;
+    // Frames the source has captured for the running stream up to this
+    // moment, by the stream's clock (some of them may still be on their way);
+    // -1 when unknown, for a stream whose data arrives as it is captured.
+    virtual int64_t frames_now() const { return -1; }
+    // Why the last start() failed, for the user; empty when unknown.
+    virtual QString start_error() const { return {}; }
 };

@@ -70,6 +70,26 @@ void on_source_volume(pa_context *, const pa_source_info *i, int eol, void *user
     v->volume = i->volume;
 }
 
+struct SourceFormat {
+    bool found = false;
+    QString name;
+    QString description;
+    pa_sample_spec spec{};
+    pa_channel_map map{};
+};
+
+void on_source_format(pa_context *, const pa_source_info *i, int eol, void *userdata)
+{
+    auto *f = static_cast<SourceFormat *>(userdata);
+    if (eol || !i)
+        return;
+    f->found = true;
+    f->name = QString::fromUtf8(i->name);
+    f->description = QString::fromUtf8(i->description ? i->description : i->name);
+    f->spec = i->sample_spec;
+    f->map = i->channel_map;
+}
+
 void on_success(pa_context *, int success, void *userdata)
 {
     *static_cast<int *>(userdata) = success;
@@ -157,23 +177,50 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
 {
     PulseLock lock(m_connection);
     close_stream();
-    if (!m_connection.ensure_connected())
+    m_start_error.clear();
+    m_timing = false;
+    if (!m_connection.ensure_connected()) {
+        m_start_error = QStringLiteral("There is no sound server to record from.");
         return false;
+    }
     pa_sample_spec spec{PA_SAMPLE_S16LE, rate, static_cast<uint8_t>(channels)};
     if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
         !pa_sample_spec_valid(&spec))
         return false;
+    // The source by its own name, so that the stream stays with it.
+    SourceFormat source;
+    const QByteArray wanted = line.source_name.isEmpty() ? QByteArrayLiteral("@DEFAULT_SOURCE@")
+                                                         : line.source_name.toUtf8();
+    if (!m_connection.finish(pa_context_get_source_info_by_name(
+            m_connection.context(), wanted.constData(), on_source_format, &source)) ||
+        !source.found) {
+        m_start_error = QStringLiteral("The recording device %1 is not available.")
+                            .arg(line.name.isEmpty() ? line.source_name : line.name);
+        return false;
+    }
+    m_device = line.name.isEmpty() ? source.description : line.name;
     pa_channel_map map;
-    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    m_mix_from = 0;
+    if (channels == 1 && source.spec.channels > 1 && pa_channel_map_valid(&source.map)) {
+        // Servers differ in how they fold channels into one; averaging here
+        // keeps the level of the sound.
+        spec.channels = source.spec.channels;
+        map = source.map;
+        m_mix_from = source.spec.channels;
+    } else {
+        pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    }
     m_stream = pa_stream_new(m_connection.context(), "Velquor recording", &spec, &map);
     if (!m_stream)
         return false;
     m_frame_bytes = pa_frame_size(&spec);
+    m_rate = rate;
     m_on_data = std::move(on_data);
     m_on_error = std::move(on_error);
     m_error_reported = true; // a stream that never opens is start()'s failure, not an error event
     pa_stream_set_state_callback(m_stream, on_state, this);
     pa_stream_set_read_callback(m_stream, on_read, this);
+    pa_stream_set_moved_callback(m_stream, on_moved, this);
 
     // Small fragments: the tail that Stop collects is short and the level
     // display follows closely.
@@ -181,24 +228,39 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &spec));
-    const QByteArray source = line.source_name.toUtf8();
-    if (pa_stream_connect_record(m_stream,
-                                 line.source_name.isEmpty() ? nullptr : source.constData(), &attr,
-                                 PA_STREAM_ADJUST_LATENCY) < 0) {
+    const QByteArray name = source.name.toUtf8();
+    if (pa_stream_connect_record(
+            m_stream, name.constData(), &attr,
+            static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)) < 0) {
         close_stream();
         return false;
     }
     if (!m_connection.wait_stream_ready(m_stream)) {
+        m_start_error =
+            QStringLiteral("The recording device %1 could not be opened.").arg(m_device);
         close_stream();
         return false;
     }
+    m_ready = std::chrono::steady_clock::now();
+    m_timing = true;
     m_error_reported = false;
     return true;
+}
+
+int64_t PulseCaptureBackend::frames_now() const
+{
+    if (!m_timing)
+        return -1;
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - m_ready)
+                        .count();
+    return us * static_cast<int64_t>(m_rate) / 1000000;
 }
 
 void PulseCaptureBackend::stop()
 {
     PulseLock lock(m_connection);
+    m_timing = false;
     if (!m_stream)
         return;
     if (pa_stream_get_state(m_stream) == PA_STREAM_READY) {
@@ -215,6 +277,7 @@ void PulseCaptureBackend::close_stream()
     if (m_stream) {
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
             pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
@@ -229,8 +292,29 @@ void PulseCaptureBackend::on_state(pa_stream *s, void *userdata)
     auto *self = static_cast<PulseCaptureBackend *>(userdata);
     self->m_connection.signal();
     const auto state = pa_stream_get_state(s);
-    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
-        self->report_error(QStringLiteral("The recording stream of the sound server failed."));
+    if (state != PA_STREAM_FAILED && state != PA_STREAM_TERMINATED)
+        return;
+    pa_context *c = self->m_connection.context();
+    if (c && pa_context_get_state(c) == PA_CONTEXT_READY) {
+        // The server is there and took the stream away: its source is gone.
+        self->report_error(
+            QStringLiteral("The recording device %1 is no longer available.").arg(self->m_device),
+            CaptureBackend::device_lost);
+        return;
+    }
+    const int error = c ? pa_context_errno(c) : PA_ERR_CONNECTIONTERMINATED;
+    self->report_error(QStringLiteral("The sound server went away (%1).")
+                           .arg(QString::fromUtf8(pa_strerror(error))),
+                       CaptureBackend::server_lost);
+}
+
+void PulseCaptureBackend::on_moved(pa_stream *, void *userdata)
+{
+    // A server that moves streams anyway would go on with another device's sound.
+    auto *self = static_cast<PulseCaptureBackend *>(userdata);
+    self->report_error(
+        QStringLiteral("The recording device %1 is no longer available.").arg(self->m_device),
+        CaptureBackend::device_lost);
 }
 
 void PulseCaptureBackend::on_read(pa_stream *, size_t, void *userdata)
@@ -244,7 +328,8 @@ void PulseCaptureBackend::read_available()
         const void *data = nullptr;
         size_t bytes = 0;
         if (pa_stream_peek(m_stream, &data, &bytes) < 0) {
-            report_error(QStringLiteral("Reading from the sound server failed."));
+            report_error(QStringLiteral("Reading from the sound server failed."),
+                         CaptureBackend::server_lost);
             return;
         }
         if (bytes == 0)
@@ -252,21 +337,39 @@ void PulseCaptureBackend::read_available()
         const size_t whole = bytes - bytes % m_frame_bytes;
         if (m_on_data && whole > 0) {
             if (data) {
-                m_on_data(static_cast<const int16_t *>(data), whole / sizeof(int16_t));
+                deliver(static_cast<const int16_t *>(data), whole / sizeof(int16_t));
             } else {
                 // A hole: keep the time line with silence.
                 m_silence.assign(whole / sizeof(int16_t), 0);
-                m_on_data(m_silence.data(), m_silence.size());
+                deliver(m_silence.data(), m_silence.size());
             }
         }
         pa_stream_drop(m_stream);
     }
 }
 
-void PulseCaptureBackend::report_error(const QString &message)
+void PulseCaptureBackend::deliver(const int16_t *samples, size_t count)
+{
+    if (m_mix_from <= 1) {
+        m_on_data(samples, count);
+        return;
+    }
+    const size_t from = static_cast<size_t>(m_mix_from);
+    m_mixed.resize(count / from);
+    for (size_t f = 0; f < m_mixed.size(); ++f) {
+        int sum = 0;
+        for (size_t c = 0; c < from; ++c)
+            sum += samples[f * from + c];
+        m_mixed[f] = static_cast<int16_t>(sum / static_cast<int>(from));
+    }
+    m_on_data(m_mixed.data(), m_mixed.size());
+}
+
+void PulseCaptureBackend::report_error(const QString &message, int code)
 {
     if (m_error_reported || !m_on_error)
         return;
     m_error_reported = true;
-    m_on_error(2, message);
+    m_timing = false;
+    m_on_error(code, message);
 }

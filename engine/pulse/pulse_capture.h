@@ -6,6 +6,11 @@
 // bounded: ~2 s to connect, ~2 s per server round trip. on_data runs on the
 // libpulse loop thread with whole frames of s16 samples; holes the server
 // reports are filled with silence so the sample count keeps the time.
+//
+// The stream records the source at the source's own channel count when one
+// channel is asked for and mixes down here: the average of the channels, the
+// same level on every server. It may not be moved to another device: a
+// source that goes away ends it with device_lost.
 
 #include "pulse/capture_backend.h"
 #include "pulse/pulse_connection.h"
@@ -13,6 +18,8 @@
 
 #include <memory>
 
+#include <atomic>
+#include <chrono>
 #include <vector>
 
 struct pa_stream;
@@ -33,12 +40,16 @@ public:
     bool start(const InputLineInfo &line, uint32_t rate, int channels, DataCallback on_data,
                ErrorCallback on_error) override;
     void stop() override;
+    int64_t frames_now() const override;
+    QString start_error() const override { return m_start_error; }
 
 private:
     static void on_state(pa_stream *s, void *userdata);
     static void on_read(pa_stream *s, size_t nbytes, void *userdata);
+    static void on_moved(pa_stream *s, void *userdata);
+    void deliver(const int16_t *samples, size_t count);
     void read_available();
-    void report_error(const QString &message);
+    void report_error(const QString &message, int code);
     void close_stream();
 
     QString m_server;
@@ -50,4 +61,11 @@ private:
     bool m_error_reported = false;
     size_t m_frame_bytes = 4;
     std::vector<int16_t> m_silence;
+    std::vector<int16_t> m_mixed;
+    int m_mix_from = 0; // channels of the stream when mixing down to one, else 0
+    uint32_t m_rate = 0;
+    std::atomic<bool> m_timing{false}; // frames_now() has a clock
+    std::chrono::steady_clock::time_point m_ready;
+    QString m_device; // what the user knows the source as
+    QString m_start_error;
 };

@@ -7,11 +7,17 @@
 #   record-soak.sh lossless [SECONDS] WAV, checked sample by sample for lost
 #                                     or repeated audio, calm and with a busy
 #                                     user-interface thread
+#   record-soak.sh rollover [SECONDS] [LIMIT]
+#                                     WAV with a length limit of LIMIT s (60)
+#                                     and a new file each time (1800 s: 30
+#                                     files): joined sample by sample, total
+#                                     length against the time between the clicks
 # Run from the repository after a build (scripts/build.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 mode=${1:-cpu}
 seconds=${2:-60}
+limit=${3:-60}
 bin="$root/build/app/record_soak"
 
 inner() {
@@ -30,6 +36,9 @@ inner() {
       echo "velquor: $("$bin" "$seconds" 0 "$out")"
       wait $ff
       ;;
+    rollover)
+      echo "rollover: $("$bin" "$seconds" 2 "$out" --limit "$limit")"
+      ;;
     lossless)
       echo "calm: $("$bin" "$seconds" 2 "$out")"
       echo "busy: $("$bin" "$seconds" 2 "$out" --busy)"
@@ -40,5 +49,5 @@ inner() {
 }
 
 export -f inner
-export mode seconds bin
+export mode seconds limit bin
 exec "$root/scripts/with-pulse.sh" bash -c inner

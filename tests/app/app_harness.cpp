@@ -1,10 +1,10 @@
 #include "app_harness.h"
 
 #include "ID3.h"
-#include "pulse/audio_record.h"
 #include "pulse/pulse_playback.h"
 #include "dir.h"
 #include "option.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin/skin.h"

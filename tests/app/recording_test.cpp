@@ -105,8 +105,8 @@ TEST_P(RecordingFormats, RecordPauseResumeStopMakesAPlayableFileAndEntry)
     app.push_seconds(1.5);
     app.settle();
     EXPECT_EQ(app.label(QStringLiteral("Time")), QStringLiteral("00:00:00/00:00:03"));
-    app.click(QStringLiteral("Record")); // while recording: nothing
-    EXPECT_EQ(app.capture->starts.size(), 2u);
+    app.click(QStringLiteral("Record"));       // while recording: nothing
+    EXPECT_EQ(app.capture->starts.size(), 1u); // the pause kept the stream
 
     app.click(QStringLiteral("Stop"));
     EXPECT_FALSE(app.main->recording);
@@ -379,19 +379,63 @@ TEST_F(Recording, DialogNamingReplacesTheExtensionAndRemembersTheFolder)
     EXPECT_EQ(app.list->count(), 2);
 }
 
-TEST_F(Recording, ACaptureFailureEndsTheRecordingLikeAStop)
+struct LostCase {
+    const char *name;
+    int code;
+    bool server_back; // the server answers again after the failure
+    bool goes_on;     // a new file follows the finished one
+    bool told;        // a message box names the file
+};
+
+class RecordingLost : public ::testing::TestWithParam<LostCase>
 {
+protected:
+    QTemporaryDir out;
+    void SetUp() override
+    {
+        reset_settings();
+        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    }
+};
+
+TEST_P(RecordingLost, ALostSourceFinishesTheFileAndIsNeverSilent)
+{
+    const LostCase c = GetParam();
     AppHarness app;
     app.click(QStringLiteral("Record"));
+    const QString file = app.main->recording_file();
     app.push_seconds(1.0);
     app.settle();
-    app.capture->fail(2);
+    app.capture->server_present = c.server_back;
+    app.capture->fail(c.code);
     app.push_seconds(0.2);
     ASSERT_TRUE(test_support::wait_until([&] { return !app.main->recording; }, 3000));
     EXPECT_EQ(app.list->image_of(0), image_idle);
     EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:01"));
-    EXPECT_TRUE(app.dialogs->shown.empty());
+    // A server that went away is waited for (up to 10 s) before anything is said.
+    ASSERT_TRUE(test_support::wait_until(
+        [&] { return app.main->recording || app.dialogs->count(QStringLiteral("box")) > 0; },
+        15000));
+    EXPECT_EQ(app.main->recording, c.goes_on);
+    EXPECT_EQ(app.list->count(), c.goes_on ? 2 : 1);
+    ASSERT_EQ(app.dialogs->count(QStringLiteral("box")), c.told ? 1 : 0);
+    if (c.told) {
+        const QString text = app.dialogs->shown.back().text;
+        EXPECT_TRUE(text.contains(file)) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("fake failure"))) << text.toStdString();
+        EXPECT_EQ(app.dialogs->shown.back().caption, QStringLiteral("Error!"));
+    }
+    if (c.goes_on) {
+        EXPECT_NE(app.main->recording_file(), file);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, RecordingLost,
+    ::testing::Values(LostCase{"DeviceGone", CaptureBackend::device_lost, true, false, true},
+                      LostCase{"ServerBack", CaptureBackend::server_lost, true, true, false},
+                      LostCase{"ServerGone", CaptureBackend::server_lost, false, false, true}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Recording, AWriteFailureStopsKeepsTheFileAndTellsTheUser)
 {

@@ -2,8 +2,8 @@
 // Escape, docking, a broken skin, and the restart question.
 #include "app_harness.h"
 
-#include "pulse/audio_record.h"
 #include "option.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin/skin.h"

@@ -26,6 +26,7 @@ public:
     bool start_succeeds = true;
     QString default_source;                // the server's default source
     std::function<void()> devices_changed; // set by watch_devices; the test calls it
+    int64_t source_frames = -1; // where the source's clock is; -1: at what was pushed
 
     // seen by the test
     std::vector<Started> starts;
@@ -81,6 +82,7 @@ public:
         m_running = true;
         return true;
     }
+    int64_t frames_now() const override { return m_running ? source_frames : -1; }
     void stop() override
     {
         ++stops;

@@ -3,8 +3,8 @@
 // the test stays small.
 
 #include "audio/audio_file.h"
-#include "audio_test_util.h"
 #include "audio/wav_writer.h"
+#include "audio_test_util.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -24,8 +24,12 @@ TEST(WavLimit, WritingPastTheLimitFailsAndKeepsAReadableFile)
     ToneSource tone(8000, 2);
     int64_t accepted = 0;
     bool failed = false;
+    EXPECT_EQ(writer.room(), limit / 2);
     for (int i = 0; i < 100 && !failed; ++i) {
         const SampleArray block = tone.next(1000);
+        // What is said to fit is what the next write takes.
+        const int64_t room = writer.room();
+        EXPECT_EQ(room, (limit - accepted * 2) / 4 * 2);
         try {
             writer.write(block.data(), block.size());
             accepted += static_cast<int64_t>(block.size());
@@ -35,6 +39,7 @@ TEST(WavLimit, WritingPastTheLimitFailsAndKeepsAReadableFile)
         }
     }
     ASSERT_TRUE(failed);
+    EXPECT_EQ(writer.room(), 0);
     writer.close();
 
     TAudioFile2 in;

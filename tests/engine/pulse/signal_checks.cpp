@@ -1,5 +1,7 @@
 #include "signal_checks.h"
 
+#include "test_support.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -120,7 +122,20 @@ bool OwnerLikeRecording::start()
 
 void OwnerLikeRecording::stop()
 {
-    rec.Stop();
+    end(&TAudioRecord2::Stop);
+}
+
+void OwnerLikeRecording::end(void (TAudioRecord2::*how)())
+{
+    (rec.*how)();
+    // The capture bounds the wait itself (~2.5 s); the test's bound is wider.
+    test_support::wait_until(
+        [&] {
+            for (SampleArray a = rec.GetArray(); !a.empty(); a = rec.GetArray())
+                stream.insert(stream.end(), a.begin(), a.end());
+            return rec.Drained();
+        },
+        8000);
     for (SampleArray a = rec.GetArray(); !a.empty(); a = rec.GetArray())
         stream.insert(stream.end(), a.begin(), a.end());
 }
@@ -154,7 +169,24 @@ PrivateSink::~PrivateSink()
         pactl({QStringLiteral("unload-module"), QString::number(m_module)});
 }
 
+bool PrivateSink::unload()
+{
+    if (m_module < 0)
+        return false;
+    const QString module = QString::number(m_module);
+    m_module = -1;
+    QProcess p;
+    p.start(QStringLiteral("pactl"), {QStringLiteral("unload-module"), module});
+    return p.waitForFinished(5000) && p.exitCode() == 0;
+}
+
 qint64 PrivateSink::play_tone(double frequency, double seconds, double amplitude) const
+{
+    return play_tone(frequency, seconds, amplitude, amplitude, 0);
+}
+
+qint64 PrivateSink::play_tone(double frequency, double seconds, double left, double right,
+                              int latency_ms) const
 {
     const int rate = 44100;
     const QString path =
@@ -166,18 +198,19 @@ qint64 PrivateSink::play_tone(double frequency, double seconds, double amplitude
     QByteArray data(static_cast<qsizetype>(frames * 4), Qt::Uninitialized);
     auto *out = reinterpret_cast<int16_t *>(data.data());
     for (int64_t i = 0; i < frames; ++i) {
-        const double v =
-            amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
-        out[2 * i] = out[2 * i + 1] = static_cast<int16_t>(std::lround(v * 32767.0));
+        const double v = std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
+        out[2 * i] = static_cast<int16_t>(std::lround(left * v * 32767.0));
+        out[2 * i + 1] = static_cast<int16_t>(std::lround(right * v * 32767.0));
     }
     f.write(data);
     f.close();
     qint64 pid = -1;
-    QProcess::startDetached(QStringLiteral("paplay"),
-                            {QStringLiteral("--raw"), QStringLiteral("--device=") + m_name,
-                             QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
-                             QStringLiteral("--channels=2"), path},
-                            QString(), &pid);
+    QStringList args{QStringLiteral("--raw"), QStringLiteral("--device=") + m_name,
+                     QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+                     QStringLiteral("--channels=2")};
+    if (latency_ms > 0)
+        args << QStringLiteral("--latency-msec=%1").arg(latency_ms);
+    QProcess::startDetached(QStringLiteral("paplay"), args << path, QString(), &pid);
     return pid;
 }
 
@@ -211,6 +244,8 @@ bool OwnServer::start()
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run);
     env.insert(QStringLiteral("HOME"), m_dir.path());
+    // A desktop's session bus is not this server's to take names on.
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     m_process.setProcessEnvironment(env);
     m_process.setProgram(QStringLiteral("pulseaudio"));
     m_process.setArguments(
@@ -243,6 +278,18 @@ void OwnServer::freeze(bool frozen)
 {
     if (m_process.state() != QProcess::NotRunning)
         ::kill(static_cast<pid_t>(m_process.processId()), frozen ? SIGSTOP : SIGCONT);
+}
+
+bool OwnServer::restart()
+{
+    kill();
+    QFile::remove(m_dir.filePath(QStringLiteral("native")));
+    return start();
+}
+
+QString OwnServer::pactl(const QStringList &args) const
+{
+    return signal_checks::pactl(QStringList{QStringLiteral("-s"), address()} + args);
 }
 
 bool OwnServer::running() const

@@ -2,8 +2,8 @@
 // Checks on captured sound for the end-to-end tests, and a second private
 // sound server that a test may kill.
 
-#include "pulse/audio_record.h"
 #include "audio_types.h"
+#include "pulse/audio_record.h"
 
 #include <QProcess>
 #include <QString>
@@ -46,6 +46,8 @@ struct OwnerLikeRecording {
     bool select_device(const QString &name);
     bool start();
     void stop();
+    // Pause, Split or Stop, then everything of the run into `stream`.
+    void end(void (TAudioRecord2::*how)());
     TAudioRecord2 rec;
     SampleArray stream;
     int block_events = 0;
@@ -69,6 +71,12 @@ public:
     QString device_name() const { return QStringLiteral("Monitor of ") + m_description; }
     // A sine of 44100 Hz stereo into this sink through paplay; returns its pid.
     qint64 play_tone(double frequency, double seconds, double amplitude = 0.5) const;
+    // The same with its own level on the right channel, and the player's
+    // latency in ms (0: paplay's default).
+    qint64 play_tone(double frequency, double seconds, double left, double right,
+                     int latency_ms) const;
+    // Takes the sink away, as unplugging a sound card does.
+    bool unload();
 
 private:
     QString m_name;
@@ -91,6 +99,10 @@ public:
     void kill();              // SIGKILL, as a crash would
     void freeze(bool frozen); // SIGSTOP / SIGCONT: a server that stops answering
     bool running() const;
+    // Killed, then started again on the same socket.
+    bool restart();
+    // pactl against this server.
+    QString pactl(const QStringList &args) const;
 
 private:
     QTemporaryDir m_dir;
