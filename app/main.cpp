@@ -3,14 +3,14 @@
 #include "ID3.h"
 #include "audio/audio_file.h"
 #include "audio/audio_information.h"
+#include "audio/lame_enc.h"
+#include "dir.h"
+#include "option.h"
 #include "pulse/audio_player.h"
 #include "pulse/audio_record.h"
-#include "skin/audio_visualization.h"
-#include "dir.h"
-#include "audio/lame_enc.h"
-#include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"
+#include "skin/audio_visualization.h"
 #include "skin/skin.h"
 
 #include <QApplication>
@@ -60,6 +60,9 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
 
 Tfm_main::~Tfm_main()
 {
+    // The list may outlive this window's state while children are deleted.
+    if (m_list)
+        m_list->set_host(nullptr);
     qApp->removeEventFilter(this);
 }
 
@@ -71,10 +74,8 @@ void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_l
     m_list = list;
     if (m_list) {
         m_list->set_skin(Skin);
-        m_list->set_selection_handler([this](int index, const QString &path) {
-            current_item_index = index;
-            current_file = path;
-        });
+        m_list->set_host(this);
+        m_list->set_id3(m_id3);
     }
 }
 
@@ -252,10 +253,8 @@ void Tfm_main::moveEvent(QMoveEvent *event)
 
 void Tfm_main::follow_main_window()
 {
-    if (m_list && m_list->isVisible()) {
-        const QRect frame = frameGeometry();
-        m_list->move(frame.left(), frame.top() + frame.height());
-    }
+    if (m_list && m_list->isVisible())
+        dock_record_list();
 }
 
 void Tfm_main::show_help()

@@ -29,20 +29,25 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
         if (m_list->isVisible()) {
             m_list->close();
         } else {
-            const QRect frame = frameGeometry();
-            m_list->move(frame.left(), frame.top() + frame.height());
+            dock_record_list();
             m_list->show();
         }
     } else if (name == QLatin1String("Options")) {
         if (recording || !m_option)
             return;
-        const QRect main = frameGeometry();
-        const QSize dialog = m_option->frameGeometry().size();
-        const int list_height =
-            (m_list && m_list->isVisible()) ? m_list->frameGeometry().height() : 0;
-        m_option->move(main.left() + (main.width() - dialog.width()) / 2,
-                       main.top() + (main.height() + list_height - dialog.height()) / 2);
+        place_dialog(m_option);
         m_option->exec();
+    } else if (name == QLatin1String("Add")) {
+        if (m_list)
+            m_list->add_files();
+    } else if (name == QLatin1String("Del")) {
+        if (!m_list)
+            return;
+        const int selected = m_list->selected_index();
+        if (selected < 0 || (recording && selected == record_item_index) ||
+            (playing && selected == play_item_index))
+            return;
+        m_list->remove_selected_entry();
     } else if (name == QLatin1String("Help")) {
         show_help();
     }

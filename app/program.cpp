@@ -5,6 +5,7 @@
 #include "audio/library_messages.h"
 #include "main.h"
 #include "option.h"
+#include "platform_choice.h"
 #include "recordlist.h"
 #include "velquor_application.h"
 
@@ -13,6 +14,7 @@
 int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &on_shown)
 {
     quiet_library_messages();
+    choose_platform();
     VelquorApplication app(argc, argv);
     Tfm_main fm_main;
     app.set_main_window(&fm_main);

@@ -13,7 +13,7 @@ packages=(
   fonts-dejavu-core
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xauth imagemagick cppcheck)
+  packages+=(xvfb xauth imagemagick cppcheck lame vorbis-tools dbus-daemon)
 fi
 
 missing=()

@@ -1,9 +1,9 @@
 #include "app_harness.h"
 
 #include "ID3.h"
-#include "pulse/audio_record.h"
 #include "dir.h"
 #include "option.h"
+#include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin/skin.h"
@@ -30,6 +30,19 @@ ScriptedDialogs::save_file(QWidget *, const QString &initial_folder, const QStri
         return std::nullopt;
     SaveChoice answer = save_answers.front();
     save_answers.pop_front();
+    return answer;
+}
+
+std::optional<QStringList> ScriptedDialogs::open_files(QWidget *, const QString &initial_folder,
+                                                       const QString &filter)
+{
+    shown.push_back({"open", initial_folder, {}});
+    last_open_folder = initial_folder;
+    last_open_filter = filter;
+    if (open_answers.empty())
+        return std::nullopt;
+    QStringList answer = open_answers.front();
+    open_answers.pop_front();
     return answer;
 }
 
