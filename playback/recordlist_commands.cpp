@@ -36,6 +36,14 @@ void Tfm_list::build_menu()
 {
     pm = new QMenu(this);
     pm->setObjectName(QStringLiteral("pm"));
+    // Dark like the list it opens over.
+    pm->setStyleSheet(QStringLiteral(
+        "QMenu { background: rgb(24, 28, 34); color: rgb(226, 229, 231);"
+        " border: 1px solid rgb(60, 68, 78); padding: 3px 0px; }"
+        "QMenu::item { padding: 3px 22px 3px 18px; }"
+        "QMenu::item:selected { background: rgb(38, 74, 112); color: white; }"
+        "QMenu::item:disabled { color: rgb(104, 110, 118); }"
+        "QMenu::separator { height: 1px; background: rgb(60, 68, 78); margin: 3px 6px; }"));
     const auto item = [this](const QString &text, const char *name, void (Tfm_list::*handler)()) {
         QAction *action = pm->addAction(text);
         action->setObjectName(QLatin1String(name));
