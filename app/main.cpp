@@ -70,6 +70,15 @@ void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_l
 {
     m_option = option;
     m_id3 = id3;
+    if (id3) {
+        id3->set_sources(AudioInformation,
+                         {&pending_title, &pending_artist, &pending_album, &pending_genre_text,
+                          &pending_comment, &pending_genre_index, &pending_year, &pending_track});
+        id3->set_message_handler([this](const QString &text, const QString &caption) {
+            m_services.dialogs->message_box(m_id3 ? static_cast<QWidget *>(m_id3.data()) : this,
+                                            text, caption);
+        });
+    }
     m_dir = dir;
     m_list = list;
     if (m_list) {

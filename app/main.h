@@ -17,6 +17,7 @@
 #include <memory>
 
 class ISkinObject;
+class QDialog;
 class SettingsFile;
 class TAudioFile2;
 class TAudioFile2LameEnc;
@@ -61,7 +62,7 @@ public:
     QString play_file;
     QString current_file;
     QString pending_title, pending_artist, pending_album, pending_genre_text, pending_comment;
-    int16_t pending_genre_index = 0;
+    int16_t pending_genre_index = -1; // none: a recording nobody tagged gets no genre
     int32_t pending_year = -1;
     int32_t pending_track = -1;
     bool scheduled_run = false;
@@ -136,6 +137,8 @@ private:
     void fill_device_list();
     void fill_input_line_list();
     void set_label(ISkinObject *element, const QString &text);
+    void open_placed(QDialog *dialog);
+    void id3_command();
 
     // recording helpers
     bool set_up_format(int format_index, QString &extension);

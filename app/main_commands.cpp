@@ -6,6 +6,9 @@
 #include "recordlist.h"
 #include "skin/skin.h"
 
+#include <QDialog>
+#include <QTimer>
+
 void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
 {
     Q_UNUSED(Sender);
@@ -35,8 +38,7 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
     } else if (name == QLatin1String("Options")) {
         if (recording || !m_option)
             return;
-        place_dialog(m_option);
-        m_option->exec();
+        open_placed(m_option);
     } else if (name == QLatin1String("Add")) {
         if (m_list)
             m_list->add_files();
@@ -48,7 +50,33 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
             (playing && selected == play_item_index))
             return;
         m_list->remove_selected_entry();
+    } else if (name == QLatin1String("ID3")) {
+        id3_command();
     } else if (name == QLatin1String("Help")) {
         show_help();
     }
+}
+
+// Placed before it opens, and again once shown: only then does its frame
+// (and so its outer size) count.
+void Tfm_main::open_placed(QDialog *dialog)
+{
+    place_dialog(dialog);
+    QTimer::singleShot(0, dialog, [this, dialog] { place_dialog(dialog); });
+    dialog->exec();
+}
+
+void Tfm_main::id3_command()
+{
+    if (!m_id3)
+        return;
+    const bool none_selected = !m_list || m_list->selected_index() < 0;
+    if ((recording && record_item_index == current_item_index) || none_selected) {
+        m_id3->target_path.clear(); // the pending tags of the running or next recording
+    } else if (current_item_index != -1) {
+        m_id3->target_path = m_list->path_of(current_item_index);
+        if (m_list->isVisible())
+            m_list->focus();
+    }
+    open_placed(m_id3);
 }

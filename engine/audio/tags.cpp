@@ -4,14 +4,21 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <QTemporaryFile>
+#include <cstdio>
 #include <exception>
+#include <fcntl.h>
 #include <taglib/asffile.h>
+#include <taglib/commentsframe.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
+#include <unistd.h>
 
 namespace
 {
@@ -57,15 +64,50 @@ void read_common(const TagLib::Tag &tag, TagValues &v)
     v.track = static_cast<int16_t>(std::min(tag.track(), 32767u));
 }
 
-void write_common(TagLib::Tag &tag, const TagValues &v, const QString &genre)
+// What apply_common changed, so that each format can finish those fields.
+enum Changed : unsigned {
+    changed_title = 1,
+    changed_artist = 2,
+    changed_album = 4,
+    changed_comment = 8,
+    changed_genre = 16,
+    changed_year = 32,
+    changed_track = 64,
+};
+
+// Only the fields whose value differs are set: a field the user left alone
+// keeps its exact form in the file ("3/12" tracks, full dates, "(17)" genres).
+unsigned apply_common(TagLib::Tag &tag, const TagValues &v, const QString &genre,
+                      bool genre_differs)
 {
-    tag.setTitle(t(v.title));
-    tag.setArtist(t(v.artist));
-    tag.setAlbum(t(v.album));
-    tag.setComment(t(v.comments));
-    tag.setGenre(t(genre));
-    tag.setYear(v.year > 0 ? static_cast<unsigned>(v.year) : 0);
-    tag.setTrack(v.track > 0 ? static_cast<unsigned>(v.track) : 0);
+    unsigned changed = 0;
+    auto text = [&](TagLib::String (TagLib::Tag::*get)() const,
+                    void (TagLib::Tag::*set)(const TagLib::String &), const QString &value,
+                    Changed bit) {
+        if (q((tag.*get)()) != value) {
+            (tag.*set)(t(value));
+            changed |= bit;
+        }
+    };
+    text(&TagLib::Tag::title, &TagLib::Tag::setTitle, v.title, changed_title);
+    text(&TagLib::Tag::artist, &TagLib::Tag::setArtist, v.artist, changed_artist);
+    text(&TagLib::Tag::album, &TagLib::Tag::setAlbum, v.album, changed_album);
+    text(&TagLib::Tag::comment, &TagLib::Tag::setComment, v.comments, changed_comment);
+    if (genre_differs) {
+        tag.setGenre(t(genre));
+        changed |= changed_genre;
+    }
+    const unsigned year = v.year > 0 ? static_cast<unsigned>(v.year) : 0;
+    if (tag.year() != year) {
+        tag.setYear(year);
+        changed |= changed_year;
+    }
+    const unsigned track = v.track > 0 ? static_cast<unsigned>(v.track) : 0;
+    if (tag.track() != track) {
+        tag.setTrack(track);
+        changed |= changed_track;
+    }
+    return changed;
 }
 
 // Formats that store the genre as text: the text wins, the number fills in.
@@ -110,6 +152,33 @@ QString id3_genre(const TagValues &v)
 {
     const QString name = genre_name(v.genre_index);
     return name.isEmpty() ? v.genre_text : name;
+}
+
+// RIFF INFO has no declared encoding: Velquor writes UTF-8, as current tools
+// do, and reads older files written in an 8-bit code page as Latin-1.
+class InfoText : public TagLib::RIFF::Info::StringHandler
+{
+public:
+    TagLib::String parse(const TagLib::ByteVector &data) const override
+    {
+        QByteArray bytes(data.data(), static_cast<qsizetype>(data.size()));
+        while (bytes.endsWith('\0'))
+            bytes.chop(1);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(bytes);
+        return t(utf8.hasError() ? QString::fromLatin1(bytes) : text);
+    }
+    TagLib::ByteVector render(const TagLib::String &s) const override
+    {
+        return s.data(TagLib::String::UTF8);
+    }
+};
+
+void use_info_text()
+{
+    static const InfoText handler;
+    static const bool installed = (TagLib::RIFF::Info::Tag::setStringHandler(&handler), true);
+    Q_UNUSED(installed);
 }
 
 // TagLib accepts almost any bytes under an audio name; a file counts only
@@ -170,38 +239,101 @@ bool read_impl(const QString &path, TagValues &v)
     return false;
 }
 
-bool write_impl(const QString &path, const TagValues &v)
+// ID3v2: the genre goes by its number's name, so "(17)" and "Rock" are the same genre.
+void apply_id3v2(TagLib::ID3v2::Tag &tag, const TagValues &v)
+{
+    TagValues before;
+    read_id3v2(tag, before);
+    const QString genre = id3_genre(v);
+    const unsigned changed = apply_common(tag, v, genre, id3_genre(before) != genre);
+    // What Velquor writes is Unicode: UTF-8 in v2.4, UTF-16 in v2.3.
+    const bool v3 = tag.header()->majorVersion() == 3;
+    const TagLib::String::Type encoding = v3 ? TagLib::String::UTF16 : TagLib::String::UTF8;
+    const std::pair<unsigned, const char *> frames[] = {{changed_title, "TIT2"},
+                                                        {changed_artist, "TPE1"},
+                                                        {changed_album, "TALB"},
+                                                        {changed_genre, "TCON"},
+                                                        {changed_comment, "COMM"}};
+    for (const auto &[bit, id] : frames) {
+        if (!(changed & bit))
+            continue;
+        for (TagLib::ID3v2::Frame *frame : tag.frameListMap()[id]) {
+            if (auto *text = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame *>(frame))
+                text->setTextEncoding(encoding);
+            else if (auto *comment = dynamic_cast<TagLib::ID3v2::CommentsFrame *>(frame))
+                comment->setTextEncoding(encoding);
+        }
+    }
+}
+
+// Formats with the genre as text.
+void apply_text_genre(TagLib::Tag &tag, const TagValues &v)
+{
+    const QString genre = genre_as_text(v);
+    apply_common(tag, v, genre, q(tag.genre()) != genre);
+}
+
+// A file that had ID3v2.3 keeps it (some players read no v2.4); new tags are v2.4.
+TagLib::ID3v2::Version id3v2_version(bool has_tag, TagLib::ID3v2::Tag *tag)
+{
+    return has_tag && tag && tag->header()->majorVersion() == 3 ? TagLib::ID3v2::v3
+                                                                : TagLib::ID3v2::v4;
+}
+
+bool write_impl(const QString &path, Kind kind, const TagValues &v)
 {
     const QByteArray name = QFile::encodeName(path);
-    switch (kind_of(path)) {
+    switch (kind) {
     case Kind::mp3: {
         TagLib::MPEG::File f(name.constData(), true);
         if (!has_audio(f) || f.readOnly())
             return false;
-        write_common(*f.ID3v2Tag(true), v, id3_genre(v));
-        return f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4,
-                      TagLib::File::DoNotDuplicate);
+        const auto version = id3v2_version(f.hasID3v2Tag(), f.ID3v2Tag());
+        apply_id3v2(*f.ID3v2Tag(true), v);
+        // An ID3v1 tag the file already has is kept in step, so no reader
+        // shows the old title from it.
+        int tags = TagLib::MPEG::File::ID3v2;
+        if (f.hasID3v1Tag()) {
+            apply_text_genre(*f.ID3v1Tag(), v);
+            tags |= TagLib::MPEG::File::ID3v1;
+        }
+        return f.save(tags, TagLib::File::StripNone, version, TagLib::File::DoNotDuplicate);
     }
     case Kind::wav: {
         TagLib::RIFF::WAV::File f(name.constData(), true);
         if (!has_audio(f) || f.readOnly())
             return false;
-        write_common(*f.ID3v2Tag(), v, id3_genre(v));
-        write_common(*f.InfoTag(), v, genre_as_text(v));
-        return f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4);
+        const auto version = id3v2_version(f.hasID3v2Tag(), f.ID3v2Tag());
+        apply_id3v2(*f.ID3v2Tag(), v);
+        apply_text_genre(*f.InfoTag(), v);
+        return f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, version);
     }
     case Kind::wma: {
         TagLib::ASF::File f(name.constData(), true);
         if (!has_audio(f) || f.readOnly() || !f.tag())
             return false;
-        write_common(*f.tag(), v, genre_as_text(v));
+        TagLib::ASF::Tag &tag = *f.tag();
+        const QString genre = genre_as_text(v);
+        const unsigned changed = apply_common(tag, v, genre, q(tag.genre()) != genre);
+        // ASF keeps an emptied attribute as an empty one ("0" for year and
+        // track): a value taken away is removed instead.
+        if ((changed & changed_album) && v.album.isEmpty())
+            tag.removeItem("WM/AlbumTitle");
+        if ((changed & changed_genre) && genre.isEmpty())
+            tag.removeItem("WM/Genre");
+        if ((changed & changed_year) && v.year <= 0)
+            tag.removeItem("WM/Year");
+        if ((changed & changed_track) && v.track <= 0) {
+            tag.removeItem("WM/TrackNumber");
+            tag.removeItem("WM/Track");
+        }
         return f.save();
     }
     case Kind::ogg: {
         TagLib::Ogg::Vorbis::File f(name.constData(), true);
         if (!has_audio(f) || f.readOnly() || !f.tag())
             return false;
-        write_common(*f.tag(), v, genre_as_text(v));
+        apply_text_genre(*f.tag(), v);
         return f.save();
     }
     case Kind::unknown:
@@ -210,12 +342,39 @@ bool write_impl(const QString &path, const TagValues &v)
     return false;
 }
 
+// Flushes a file's data to the disk; false when it cannot.
+bool sync_file(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Copies `source` into the open `copy`; false on any short read or write.
+bool copy_into(QFile &source, QFile &copy)
+{
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = source.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return copy.flush();
+        if (copy.write(buffer.constData(), n) != n)
+            return false;
+    }
+}
+
 } // namespace
 
 bool read_tags(const QString &path, TagValues &values)
 {
     // Fill a copy: a file that fails half-way leaves the caller's values alone.
     TagValues read = values;
+    use_info_text();
     try {
         if (!read_impl(path, read))
             return false;
@@ -228,9 +387,35 @@ bool read_tags(const QString &path, TagValues &values)
 
 bool write_tags(const QString &path, const TagValues &values)
 {
+    const Kind kind = kind_of(path);
+    // Through a link, to the file itself, so the link stays a link.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (kind == Kind::unknown || real.isEmpty())
+        return false;
+    use_info_text();
+    const QFileInfo info(real);
+    if (!info.isFile() || !info.isWritable())
+        return false;
+    // The tags go into a copy beside the file, which then replaces it in one
+    // rename: a full disk, a removed file or a crash half-way leaves the file
+    // exactly as it was, where writing in place could cut its audio short.
+    QFile source(real);
+    QTemporaryFile copy(info.absolutePath() + QStringLiteral("/.velquor-tags-XXXXXX"));
+    if (!source.open(QIODevice::ReadOnly) || !copy.open() || !copy_into(source, copy))
+        return false;
+    source.close();
+    copy.close();
     try {
-        return write_impl(path, values);
+        if (!write_impl(copy.fileName(), kind, values))
+            return false;
     } catch (const std::exception &) {
         return false;
     }
+    if (!sync_file(copy.fileName()) || !copy.setPermissions(info.permissions()))
+        return false;
+    if (::rename(QFile::encodeName(copy.fileName()).constData(),
+                 QFile::encodeName(real).constData()) != 0)
+        return false;
+    copy.setAutoRemove(false);
+    return true;
 }

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -198,9 +199,14 @@ TEST(CommandTableWindows, TheListsTagEditorIsCentredOnBothWindows)
     reset_settings();
     AppHarness app;
     three_entries(app);
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("tagged.mp3"));
+    ASSERT_TRUE(QFile::copy(
+        QDir(QStringLiteral(VELQUOR_CORPUS_DIR)).filePath(QStringLiteral("tone8k.mp3")), file));
+    app.list->append_entry(QStringLiteral("tagged.mp3"), file, QStringLiteral("00:00:01"));
     app.main->move(200, 100);
     app.click(QStringLiteral("List"));
-    app.list->select(1);
+    app.list->select(3);
     app.list->pmPopup();
     ASSERT_TRUE(app.list->ID3Editor1->isEnabled());
     const QRect seen = geometry_when_opened(app.id3, [&] { app.list->ID3Editor1->trigger(); });
@@ -208,7 +214,8 @@ TEST(CommandTableWindows, TheListsTagEditorIsCentredOnBothWindows)
     const QRect list = app.list->frameGeometry();
     EXPECT_EQ(seen.left(), list.left() + (list.width() - seen.width()) / 2);
     EXPECT_EQ(seen.top(), main.top() + (main.height() + list.height() - seen.height()) / 2);
-    EXPECT_EQ(app.id3->target_path, QStringLiteral("/x/f1"));
+    EXPECT_EQ(app.id3->target_path, file);
+    EXPECT_TRUE(app.dialogs->shown.empty());
 }
 
 TEST(CommandTableWindows, HelpOpensTheHelpFile)
