@@ -53,6 +53,14 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
     connect(AudioRecord, &TAudioRecord2::OnEndArrayRecord, this,
             &Tfm_main::AudioRecordEndArrayRecord);
     connect(AudioRecord, &TAudioRecord2::OnTimer, this, &Tfm_main::AudioRecordTimer);
+    connect(Skin, &TSkin::OnMouseDown, this, &Tfm_main::SkinMouseDown);
+    connect(Skin, &TSkin::OnMouseUp, this, &Tfm_main::SkinMouseUp);
+    connect(Skin, &TSkin::OnScrollTrack, this, &Tfm_main::SkinScrollTrack);
+    connect(AudioPlayer, &TAudioPlayer2::OnTimer, this, &Tfm_main::AudioPlayerTimer);
+    connect(AudioPlayer, &TAudioPlayer2::OnEndArrayPlay, this, &Tfm_main::AudioPlayerEndArrayPlay);
+    connect(AudioPlayer, &TAudioPlayer2::OnRequestOnLoadArray, this,
+            &Tfm_main::AudioPlayerRequestOnLoadArray);
+    connect(AudioPlayer, &TAudioPlayer2::OnEndPlay, this, &Tfm_main::AudioPlayerEndPlay);
 
     qApp->installEventFilter(this);
     FormCreate();
@@ -236,13 +244,8 @@ void Tfm_main::FormClose()
     m_closed = true;
     if (recording)
         stop_recording();
-    if (playing) {
-        AudioPlayer->Stop();
-        if (AudioFilePlay->IsOpen())
-            AudioFilePlay->CloseFile();
-        playing = false;
-        play_paused = false;
-    }
+    if (playing)
+        stop_playback();
     Timer.stop();
     settings_file.reset();
     AudioFileRecord->setActive(false);

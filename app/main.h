@@ -116,6 +116,23 @@ public:
     // schedule
     void TimerTimer();
 
+    // playback
+    void start_playback();
+    void pause_playback();
+    void stop_playback();
+    void feed_player();
+    void AudioPlayerTimer(QObject *Sender, int CurrentSamples, int LevelLeft, int LevelRight);
+    void AudioPlayerEndArrayPlay(QObject *Sender);
+    void AudioPlayerRequestOnLoadArray(QObject *Sender);
+    void AudioPlayerEndPlay(QObject *Sender);
+    void SkinMouseDown(TSkin *Sender, ISkinObject *Source, int Button, int x, int y);
+    void SkinMouseUp(TSkin *Sender, ISkinObject *Source, int Button, int x, int y);
+    void SkinScrollTrack(TSkin *Sender, ISkinObject *Source, int NewPos);
+    // The "Open" command: pick a file, probe it, list it and play it.
+    void open_command();
+    // The one-line "Format" text of an open file.
+    static QString format_summary(const QString &path, const TAudioFile2 &file);
+
     // The path of the file being recorded (current_file may move on while it runs).
     QString recording_file() const { return m_record_file; }
     Tfm_list *record_list() const { return m_list; }
@@ -147,6 +164,13 @@ private:
     bool write_tags();
     void report_write_failure();
 
+    // playback helpers
+    int play_row() const;
+    void set_play_image(int image);
+    void refuse_play_file(const QString &suffix);
+    void end_playback();
+    void reset_play_state();
+
     Services m_services;
     QPointer<Tfm_option> m_option;
     QPointer<Tfm_id3> m_id3;
@@ -162,4 +186,6 @@ private:
     QSet<QString> m_recorded_paths; // this run's recordings: never overwritten by a later one
     bool m_write_failed = false;
     QString m_write_error;
+
+    int m_play_length_ms = 0; // the bar of a file under a second follows milliseconds
 };

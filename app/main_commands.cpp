@@ -23,9 +23,23 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
     } else if (name == QLatin1String("Pause")) {
         if (recording && !record_paused)
             pause_recording();
+        else if (playing && !play_paused)
+            pause_playback();
     } else if (name == QLatin1String("Stop")) {
         if (recording)
             stop_recording();
+        else
+            stop_playback();
+    } else if (name == QLatin1String("Play")) {
+        if (recording)
+            m_services.dialogs->information(this, QStringLiteral("Please stop recording first."));
+        else
+            start_playback();
+    } else if (name == QLatin1String("Open")) {
+        if (recording)
+            m_services.dialogs->information(this, QStringLiteral("Please stop recording first."));
+        else
+            open_command();
     } else if (name == QLatin1String("List")) {
         if (!m_list)
             return;

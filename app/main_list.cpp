@@ -12,12 +12,18 @@ RecordListHost::SharedState Tfm_main::shared_state()
 
 void Tfm_main::list_start_playback()
 {
-    // Wired to the playback controller when it lands.
+    start_playback();
 }
 
-void Tfm_main::list_pause_playback() {}
+void Tfm_main::list_pause_playback()
+{
+    pause_playback();
+}
 
-void Tfm_main::list_stop_playback() {}
+void Tfm_main::list_stop_playback()
+{
+    stop_playback();
+}
 
 void Tfm_main::list_pause_recording()
 {

@@ -41,6 +41,15 @@ public:
             return std::nullopt;
         return dialog.selectedFiles();
     }
+    std::optional<QString> open_file(QWidget *parent, const QString &initial_folder) override
+    {
+        QFileDialog dialog(parent, QString(), initial_folder);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
     void information(QWidget *parent, const QString &text) override
     {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text,

@@ -35,6 +35,8 @@ public:
     // The save dialog; nullopt when the user cancels.
     virtual std::optional<SaveChoice> save_file(QWidget *parent, const QString &initial_folder,
                                                 const QString &filter) = 0;
+    // The open dialog for one existing file, no filter; nullopt when cancelled.
+    virtual std::optional<QString> open_file(QWidget *parent, const QString &initial_folder) = 0;
     // The open dialog, several files at once; nullopt when the user cancels.
     // `filter` is in QFileDialog's form ("text (*.a *.b);;...").
     virtual std::optional<QStringList> open_files(QWidget *parent, const QString &initial_folder,

@@ -13,7 +13,7 @@ packages=(
   fonts-dejavu-core
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xauth imagemagick cppcheck kid3-cli python3-mutagen vorbis-tools lame dbus-daemon)
+  packages+=(xvfb xauth imagemagick cppcheck kid3-cli python3-mutagen vorbis-tools lame mpg123 dbus-daemon)
 fi
 
 missing=()

@@ -56,6 +56,7 @@ public:
     uint32_t bits_per_sample() const override { return m_bits; }
     int64_t bit_rate() const override { return m_bit_rate; }
     int64_t total_samples() const override { return m_total_frames * m_channels; }
+    QString format_code() const override { return m_format_code; }
 
     void seek(int64_t position) override;
     SampleArray read(int64_t count) override;
@@ -74,6 +75,7 @@ private:
     }
 
     QString m_path;
+    QString m_format_code;
     std::unique_ptr<AVFormatContext, FormatCloser> m_format;
     std::unique_ptr<AVCodecContext, CodecCloser> m_codec;
     std::unique_ptr<SwrContext, SwrCloser> m_swr;
@@ -122,6 +124,10 @@ void FfmpegDecoder::open_input()
     m_format.reset(raw);
     if (avformat_find_stream_info(raw, nullptr) < 0)
         refuse(QStringLiteral("no stream information"));
+    // Demuxer names may list aliases ("mov,mp4,m4a"); the first one names it.
+    const QString demuxer = QString::fromLatin1(raw->iformat->name).section(QLatin1Char(','), 0, 0);
+    m_format_code =
+        demuxer == QLatin1String("asf") ? QStringLiteral("WMA") : demuxer.toUpper().left(3);
     const AVCodec *codec = nullptr;
     m_stream = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (m_stream < 0 || !codec)
@@ -174,6 +180,7 @@ void FfmpegDecoder::measure()
             (!probed->from_header || frames <= 0 || std::abs(probed->frames - frames) < 4 * 1152))
             frames = probed->frames;
     }
+    fmt = m_format.get(); // a counting pass reopens the file
     const int64_t size = fmt->pb ? avio_size(fmt->pb) : -1;
     // A PCM header can claim more than the file holds (an interrupted write).
     if (pcm_bits > 0 && size > 0 && frames > 0)

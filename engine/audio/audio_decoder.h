@@ -20,6 +20,9 @@ public:
     virtual uint32_t bits_per_sample() const = 0; // of the stored samples for PCM, else 16
     virtual int64_t bit_rate() const = 0;         // bit/s
     virtual int64_t total_samples() const = 0;    // 0: no audio
+    // Up to three upper-case letters for the container found ("MP3", "OGG",
+    // "WAV", "WMA"...), whatever the file is called.
+    virtual QString format_code() const = 0;
     // Moves to an exact sample; a position past the end reads nothing.
     virtual void seek(int64_t position) = 0;
     // The next `count` samples; shorter or empty at the end of the file.

@@ -114,6 +114,11 @@ int TAudioFile2::Bitrate() const
         std::clamp<int64_t>(m_impl->decoder->bit_rate(), 0, std::numeric_limits<int>::max()));
 }
 
+QString TAudioFile2::FormatCode() const
+{
+    return m_impl->decoder ? m_impl->decoder->format_code() : QString();
+}
+
 int TAudioFile2::Seek(int position, int)
 {
     if (!m_impl->decoder)

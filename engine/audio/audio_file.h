@@ -40,7 +40,8 @@ public:
     uint32_t SampleRate() const;
     int Channels() const;
     uint32_t BitsPerSample() const;
-    int Bitrate() const; // bit/s
+    int Bitrate() const;        // bit/s
+    QString FormatCode() const; // the container the reader found, e.g. "MP3"; empty when closed
     int Seek(int position, int mode = 3);
     SampleArray ReadArray(int count);
     bool IsOpen() const;

@@ -1,6 +1,8 @@
 #include "app_harness.h"
 
 #include "ID3.h"
+#include "pulse/audio_record.h"
+#include "pulse/pulse_playback.h"
 #include "dir.h"
 #include "option.h"
 #include "pulse/audio_record.h"
@@ -71,6 +73,14 @@ AppHarness::AppHarness(AppOptions options)
                 fake->volumes[l.source_name] = 40000;
         capture = fake.get();
         services.capture = std::move(fake);
+    }
+    if (options.fake_playback) {
+        auto fake = std::make_unique<FakePlaybackBackend>();
+        playback = fake.get();
+        services.playback = std::move(fake);
+    } else if (!options.playback_sink.isEmpty()) {
+        services.playback =
+            std::make_unique<PulsePlaybackBackend>(QString(), options.playback_sink);
     }
     auto test_clock = std::make_unique<TestClock>();
     test_clock->time = QDateTime(QDate(2026, 12, 8), QTime(10, 0, 0));

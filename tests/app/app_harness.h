@@ -5,6 +5,7 @@
 // sleep inhibitor that only counts.
 
 #include "fake_capture_backend.h"
+#include "fake_playback_backend.h"
 #include "main.h"
 #include "services.h"
 
@@ -35,6 +36,7 @@ public:
     };
     std::vector<Shown> shown;
     std::deque<SaveChoice> save_answers; // none left: the user cancels
+    std::deque<QString> open_answers;    // none left: the user cancels
     QString last_save_folder;
     std::deque<QStringList> open_answers; // of the open dialog; none left: cancel
     QString last_open_folder;
@@ -47,6 +49,15 @@ public:
 
     std::optional<SaveChoice> save_file(QWidget *, const QString &initial_folder,
                                         const QString &) override;
+    std::optional<QString> open_file(QWidget *, const QString &initial_folder) override
+    {
+        shown.push_back({"open", initial_folder, {}});
+        if (open_answers.empty())
+            return std::nullopt;
+        QString answer = open_answers.front();
+        open_answers.pop_front();
+        return answer;
+    }
     void information(QWidget *, const QString &text) override
     {
         shown.push_back({"information", text, {}});
@@ -95,6 +106,8 @@ struct AppOptions {
     QString program_folder = QStringLiteral(VELQUOR_APP_DIR);
     std::vector<CaptureDeviceInfo> devices; // empty: one device with one line
     bool server_present = true;
+    bool fake_playback = false; // else the real sound server plays
+    QString playback_sink;      // the real server's sink to play into; empty: its default
 };
 
 class AppHarness
@@ -108,7 +121,8 @@ public:
     Tfm_id3 *id3 = nullptr;
     Tfm_dir *dir = nullptr;
     Tfm_list *list = nullptr;
-    FakeCaptureBackend *capture = nullptr; // null with the real sound server
+    FakeCaptureBackend *capture = nullptr;   // null with the real sound server
+    FakePlaybackBackend *playback = nullptr; // with fake_playback only
     TestClock *clock = nullptr;
     ScriptedDialogs *dialogs = nullptr;
     CountingInhibitor *inhibitor = nullptr;
