@@ -80,6 +80,7 @@ public:
     {
         return std::nullopt;
     }
+    std::optional<QString> open_file(QWidget *, const QString &) override { return std::nullopt; }
     std::optional<QStringList> open_files(QWidget *, const QString &, const QString &) override
     {
         return files;

@@ -1,11 +1,10 @@
 #include "app_harness.h"
 
 #include "ID3.h"
-#include "pulse/audio_record.h"
-#include "pulse/pulse_playback.h"
 #include "dir.h"
 #include "option.h"
 #include "pulse/audio_record.h"
+#include "pulse/pulse_playback.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin/skin.h"
@@ -38,13 +37,13 @@ ScriptedDialogs::save_file(QWidget *, const QString &initial_folder, const QStri
 std::optional<QStringList> ScriptedDialogs::open_files(QWidget *, const QString &initial_folder,
                                                        const QString &filter)
 {
-    shown.push_back({"open", initial_folder, {}});
-    last_open_folder = initial_folder;
-    last_open_filter = filter;
-    if (open_answers.empty())
+    shown.push_back({"add", initial_folder, {}});
+    last_add_folder = initial_folder;
+    last_add_filter = filter;
+    if (add_answers.empty())
         return std::nullopt;
-    QStringList answer = open_answers.front();
-    open_answers.pop_front();
+    QStringList answer = add_answers.front();
+    add_answers.pop_front();
     return answer;
 }
 

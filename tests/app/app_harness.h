@@ -30,7 +30,7 @@ class ScriptedDialogs : public Dialogs
 {
 public:
     struct Shown {
-        QString kind; // "information", "box", "question", "save", "open"
+        QString kind; // "information", "box", "question", "save", "open", "add"
         QString text;
         QString caption;
     };
@@ -38,9 +38,9 @@ public:
     std::deque<SaveChoice> save_answers; // none left: the user cancels
     std::deque<QString> open_answers;    // none left: the user cancels
     QString last_save_folder;
-    std::deque<QStringList> open_answers; // of the open dialog; none left: cancel
-    QString last_open_folder;
-    QString last_open_filter;
+    std::deque<QStringList> add_answers; // of the several-files dialog; none left: cancel
+    QString last_add_folder;
+    QString last_add_filter;
     // Runs while a message box is open, as events would.
     std::function<void()> while_box;
     bool yes = false;

@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CommandTable, ::testing::Values(
         }},
     CommandCase{"AddRunsTheListsDialog", "Add", {},
         [](AppHarness &app) {
-            ASSERT_EQ(app.dialogs->count("open"), 1);
+            ASSERT_EQ(app.dialogs->count("add"), 1);
             EXPECT_EQ(app.list->count(), 3) << "cancelled";
         }},
     CommandCase{"DelWithNoSelection", "Del", {}, removes_nothing},

@@ -131,10 +131,10 @@ TEST(RecordListAdd, ThreeFilesWithTheSecondMissingAndTheStoredFolder)
 
     // No folder stored yet: the program's folder.
     app.list->add_files();
-    EXPECT_EQ(app.dialogs->last_open_folder, QStringLiteral(VELQUOR_APP_DIR));
+    EXPECT_EQ(app.dialogs->last_add_folder, QStringLiteral(VELQUOR_APP_DIR));
     EXPECT_EQ(read_setting("playlist", "file path"), QStringLiteral("<missing>"))
         << "cancel stores nothing";
-    EXPECT_TRUE(app.dialogs->last_open_filter.startsWith(
+    EXPECT_TRUE(app.dialogs->last_add_filter.startsWith(
         QStringLiteral("All Supported Files (*.mp3 *.wav *.wma *.ogg);;MP3 Files(*.mp3);;")));
 
     bool disabled_meanwhile = false;
@@ -142,7 +142,7 @@ TEST(RecordListAdd, ThreeFilesWithTheSecondMissingAndTheStoredFolder)
         disabled_meanwhile = !app.list->AddFile1->isEnabled() && !app.list->Remove1->isEnabled() &&
                              !app.list->Clear1->isEnabled();
     };
-    app.dialogs->open_answers.push_back({a, missing, c, a});
+    app.dialogs->add_answers.push_back({a, missing, c, a});
     app.list->add_files();
     ASSERT_EQ(app.list->count(), 3) << "the same file twice gives two entries";
     EXPECT_EQ(app.list->caption_of(0), QStringLiteral("a b;'c.mp3"));
@@ -165,13 +165,13 @@ TEST(RecordListAdd, ThreeFilesWithTheSecondMissingAndTheStoredFolder)
     f.write(QByteArray(4000, 'x'));
     f.close();
     app.dialogs->while_box = {};
-    app.dialogs->open_answers.push_back({bad});
+    app.dialogs->add_answers.push_back({bad});
     app.list->add_files();
     EXPECT_EQ(app.list->count(), 3);
     EXPECT_EQ(app.dialogs->shown.back().text, bad + QStringLiteral(" is an invalid audio file!"));
     EXPECT_EQ(read_setting("playlist", "file path"), other.path());
     app.list->add_files(); // cancelled: the folder stays
-    EXPECT_EQ(app.dialogs->last_open_folder, other.path());
+    EXPECT_EQ(app.dialogs->last_add_folder, other.path());
     EXPECT_EQ(read_setting("playlist", "file path"), other.path());
 }
 
@@ -227,5 +227,96 @@ INSTANTIATE_TEST_SUITE_P(Rows, RecordListRemove, ::testing::Values(
     RemoveCase{"IdlePlayIndexFollows", 1, false, false, 3, 0, 3,   2,  0,   2}),
     [](const auto &info) { return std::string(info.param.name); });
 // clang-format on
+
+// Playing from the list's menu, with a fake sound card.
+class RecordListPlayback : public ::testing::Test
+{
+protected:
+    QTemporaryDir folder;
+    std::unique_ptr<AppHarness> app;
+    QStringList files;
+
+    void SetUp() override
+    {
+        reset_settings();
+        AppOptions options;
+        options.fake_playback = true;
+        app = std::make_unique<AppHarness>(options);
+        files = {copy_to(folder, "tone8k_mono.wav", QStringLiteral("a.wav")),
+                 copy_to(folder, "tone8k.ogg", QStringLiteral("b.ogg")),
+                 copy_to(folder, "tone8k.mp3", QStringLiteral("c.mp3"))};
+        app->dialogs->add_answers.push_back(files);
+        app->list->AddFile1->trigger();
+        ASSERT_EQ(app->list->count(), 3);
+    }
+    void menu(int row, QAction *Tfm_list::*item)
+    {
+        app->list->select(row);
+        app->list->pmPopup();
+        ASSERT_TRUE((app->list->*item)->isEnabled());
+        (app->list->*item)->trigger();
+    }
+    std::vector<int> images() const
+    {
+        std::vector<int> all;
+        for (int i = 0; i < app->list->count(); ++i)
+            all.push_back(app->list->image_of(i));
+        return all;
+    }
+};
+
+TEST_F(RecordListPlayback, RemovingAnEntryBeforeThePlayingOneKeepsItsImagesOnItsRow)
+{
+    menu(2, &Tfm_list::Play1);
+    ASSERT_TRUE(app->main->playing);
+    EXPECT_EQ(app->main->play_file, files[2]);
+    app->list->select(0);
+    app->list->remove_selected_entry();
+    EXPECT_EQ(app->main->play_item_index, 1);
+    EXPECT_EQ(app->list->selected_index(), -1) << "no neighbour is selected in its place";
+    menu(1, &Tfm_list::Pause1);
+    EXPECT_TRUE(app->main->play_paused);
+    EXPECT_EQ(images(), (std::vector<int>{image_idle, image_paused}));
+    menu(1, &Tfm_list::Stop1);
+    EXPECT_FALSE(app->main->playing);
+    EXPECT_EQ(images(), (std::vector<int>{image_idle, image_idle}));
+    EXPECT_TRUE(app->dialogs->shown.size() == 1) << "only the add dialog";
+}
+
+TEST_F(RecordListPlayback, PlayOnAnotherEntryWhilePausedResumesThePausedFile)
+{
+    menu(0, &Tfm_list::Play1);
+    menu(0, &Tfm_list::Pause1);
+    ASSERT_TRUE(app->main->play_paused);
+    menu(1, &Tfm_list::Play1);
+    EXPECT_FALSE(app->main->play_paused);
+    EXPECT_EQ(app->main->play_file, files[0]);
+    EXPECT_EQ(images(), (std::vector<int>{image_playing, image_idle, image_idle}));
+    // A double-click while a recording runs does nothing.
+    app->main->recording = true;
+    app->list->select(2);
+    app->list->lvDblClick();
+    EXPECT_EQ(app->main->play_file, files[0]);
+    app->main->recording = false;
+    app->list->lvDblClick();
+    EXPECT_EQ(app->main->play_file, files[2]);
+    EXPECT_EQ(images(), (std::vector<int>{image_idle, image_idle, image_playing}));
+}
+
+TEST_F(RecordListPlayback, ClearWhilePlayingStopsFirstAndLeavesNoCurrentFile)
+{
+    menu(1, &Tfm_list::Play1);
+    ASSERT_TRUE(app->main->playing);
+    app->list->Clear1->trigger();
+    EXPECT_FALSE(app->main->playing);
+    EXPECT_EQ(app->list->count(), 0);
+    EXPECT_EQ(app->main->current_item_index, -1);
+    EXPECT_EQ(app->main->play_item_index, -1);
+    EXPECT_TRUE(app->main->current_file.isEmpty());
+    app->click(QStringLiteral("Play"));
+    EXPECT_FALSE(app->main->playing) << "nothing left to play";
+    app->list->pmPopup();
+    EXPECT_FALSE(app->list->Clear1->isEnabled());
+}
 
 } // namespace
