@@ -216,6 +216,14 @@ TEST(CommandTableWindows, TheListsTagEditorIsCentredOnBothWindows)
     EXPECT_EQ(seen.top(), main.top() + (main.height() + list.height() - seen.height()) / 2);
     EXPECT_EQ(app.id3->target_path, file);
     EXPECT_TRUE(app.dialogs->shown.empty());
+
+    // On the entry being recorded the editor works on the pending tags.
+    app.main->recording = true;
+    app.main->record_item_index = 3;
+    app.list->pmPopup();
+    geometry_when_opened(app.id3, [&] { app.list->ID3Editor1->trigger(); });
+    EXPECT_TRUE(app.id3->target_path.isEmpty());
+    app.main->recording = false;
 }
 
 TEST(CommandTableWindows, HelpOpensTheHelpFile)
