@@ -75,8 +75,9 @@ TEST_P(Mp3LengthProbe, MatchesTheSourceAndFfprobe)
     // With the header the encoder's delay and padding come off exactly; a
     // counted file carries them (under a tenth of a second).
     EXPECT_NEAR(probed_s, seconds, c.header ? 0.001 : 0.1);
-    if (c.ffprobe_exact)
+    if (c.ffprobe_exact) {
         EXPECT_EQ(std::floor(probed_s), std::floor(ffprobe_duration(mp3)));
+    }
 
     TAudioFile2 file;
     file.OpenFile(mp3);
