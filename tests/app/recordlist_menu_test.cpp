@@ -141,6 +141,12 @@ TEST(RecordListAdd, ThreeFilesWithTheSecondMissingAndTheStoredFolder)
     app.dialogs->while_box = [&] {
         disabled_meanwhile = !app.list->AddFile1->isEnabled() && !app.list->Remove1->isEnabled() &&
                              !app.list->Clear1->isEnabled();
+        // The list's "Add" stays clickable meanwhile: it opens no second loop.
+        app.list->add_files();
+        // Opening the menu meanwhile applies its rules again.
+        app.list->select(0);
+        app.list->pmPopup();
+        disabled_meanwhile = disabled_meanwhile && app.list->Remove1->isEnabled();
     };
     app.dialogs->add_answers.push_back({a, missing, c, a});
     app.list->add_files();
@@ -151,6 +157,7 @@ TEST(RecordListAdd, ThreeFilesWithTheSecondMissingAndTheStoredFolder)
     EXPECT_EQ(app.list->length_text_of(0), clock_text(ffprobe_seconds(a)));
     EXPECT_EQ(app.list->length_text_of(1), clock_text(ffprobe_seconds(c)));
     ASSERT_EQ(app.dialogs->count("box"), 1);
+    EXPECT_EQ(app.dialogs->count("add"), 2) << "the cancelled one and this one";
     EXPECT_EQ(app.dialogs->shown.back().text, missing + QStringLiteral(" has been removed!"));
     EXPECT_EQ(app.dialogs->shown.back().caption, QStringLiteral("Information"));
     EXPECT_TRUE(disabled_meanwhile);
