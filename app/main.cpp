@@ -3,14 +3,14 @@
 #include "ID3.h"
 #include "audio/audio_file.h"
 #include "audio/audio_information.h"
-#include "audio/lame_enc.h"
-#include "dir.h"
-#include "option.h"
 #include "pulse/audio_player.h"
 #include "pulse/audio_record.h"
+#include "skin/audio_visualization.h"
+#include "dir.h"
+#include "audio/lame_enc.h"
+#include "option.h"
 #include "recordlist.h"
 #include "settings_file.h"
-#include "skin/audio_visualization.h"
 #include "skin/skin.h"
 
 #include <QApplication>

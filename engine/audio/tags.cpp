@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <exception>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <taglib/asffile.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v1tag.h>
@@ -385,6 +387,52 @@ bool read_tags(const QString &path, TagValues &values)
     return true;
 }
 
+// True when a WAV file's tag chunks (INFO list, ID3) all follow its audio:
+// TagLib then rewrites only the end of the file and never moves the audio.
+// Velquor's own recordings are laid out so.
+bool wav_tags_follow_audio(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(12);
+    if (head.size() != 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return false;
+    bool audio_seen = false;
+    for (qint64 at = 12; at + 8 <= f.size();) {
+        if (!f.seek(at))
+            return false;
+        const QByteArray chunk = f.read(8);
+        if (chunk.size() != 8)
+            return false;
+        const QByteArray id = chunk.left(4);
+        const auto *b = reinterpret_cast<const uchar *>(chunk.constData() + 4);
+        const qint64 size = b[0] | (b[1] << 8) | (b[2] << 16) | (qint64(b[3]) << 24);
+        if (id == "data") {
+            if (at + 8 + size > f.size())
+                return false;
+            audio_seen = true;
+        } else if ((id == "LIST" || id == "ID3 " || id == "id3 ") && !audio_seen) {
+            return false;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return audio_seen;
+}
+
+// Room to grow a file by `bytes`, on its disk and under the process's file-size limit.
+bool room_to_grow(const QString &path, qint64 size, qint64 bytes)
+{
+    struct statvfs disk {
+    };
+    if (::statvfs(QFile::encodeName(path).constData(), &disk) != 0 ||
+        static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize) < bytes)
+        return false;
+    rlimit limit{};
+    return ::getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+           (limit.rlim_cur == RLIM_INFINITY || static_cast<qint64>(limit.rlim_cur) >= size + bytes);
+}
+
 bool write_tags(const QString &path, const TagValues &values)
 {
     const Kind kind = kind_of(path);
@@ -396,9 +444,21 @@ bool write_tags(const QString &path, const TagValues &values)
     const QFileInfo info(real);
     if (!info.isFile() || !info.isWritable())
         return false;
-    // The tags go into a copy beside the file, which then replaces it in one
-    // rename: a full disk, a removed file or a crash half-way leaves the file
-    // exactly as it was, where writing in place could cut its audio short.
+    // A WAV file can be hours long; where its tags follow the audio they are
+    // rewritten in place, with room for them checked first.
+    constexpr qint64 tag_room = 4 << 20;
+    if (kind == Kind::wav && wav_tags_follow_audio(real) &&
+        room_to_grow(real, info.size(), tag_room)) {
+        try {
+            return write_impl(real, kind, values) && sync_file(real);
+        } catch (const std::exception &) {
+            return false;
+        }
+    }
+    // Otherwise the tags go into a copy beside the file, which then replaces
+    // it in one rename: a full disk, a removed file or a crash half-way leaves
+    // the file exactly as it was, where TagLib writing in place may move the
+    // audio and cut it short.
     QFile source(real);
     QTemporaryFile copy(info.absolutePath() + QStringLiteral("/.velquor-tags-XXXXXX"));
     if (!source.open(QIODevice::ReadOnly) || !copy.open() || !copy_into(source, copy))

@@ -40,5 +40,6 @@ elif ext == "wma":
     for name, field in fields.items():
         if field in tags and str(tags[field][0]) != "":
             out[name] = str(tags[field][0])
-    out["keys"] = sorted(k for k in tags.keys() if not k.startswith("WMFSDK"))
+    # The content description always has its five fields; empty ones are none.
+    out["keys"] = sorted(k for k, v in tags.items() if any(str(x) != "" for x in v))
 print(json.dumps(out, ensure_ascii=False))

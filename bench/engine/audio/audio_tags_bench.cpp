@@ -1,7 +1,7 @@
-// Cost of a tag write: write_tags (a copy beside the file, then one rename)
+// Cost of a tag write: write_tags (in place for a WAV file whose tags follow
+// its audio, else through a copy and one rename, with an fsync either way)
 // next to TagLib saving the same tags in place, on WAV files of 1, 10 and 60
-// minutes (10 MB to 635 MB) and a 10-minute MP3. In-place saving is what a
-// failed write could cut short; the copy is what Velquor pays to avoid that.
+// minutes (10 MB to 635 MB) and a 10-minute MP3.
 
 #include "audio_bench_util.h"
 

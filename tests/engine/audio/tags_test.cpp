@@ -6,6 +6,7 @@
 #include "audio/genres.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <taglib/id3v2tag.h>
@@ -244,6 +245,40 @@ TEST(TagsFromOtherPrograms, WavWithOnlyRiffInfoIsRead)
     TAudioFile2 in;
     in.OpenFile(path);
     EXPECT_EQ(in.TotalSamples(), static_cast<int>(0.3 * 44100) * 2);
+}
+
+// RIFF INFO has no declared encoding: older programs wrote their 8-bit code
+// page, which reads as Latin-1; what Velquor writes is UTF-8, as FFmpeg reads it.
+TEST(TagsFromOtherPrograms, RiffInfoInLatin1IsReadAndUtf8IsWritten)
+{
+    QTemporaryDir dir;
+    const QString path = tone_file(dir, Format::wav16);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const QByteArray inam = QByteArray("INAM\x06\0\0\0T\xEDtle\0", 14);
+        const QByteArray list = QByteArray("LIST\x12\0\0\0INFO", 12) + inam;
+        f.seek(f.size());
+        f.write(list);
+        const quint32 riff = static_cast<quint32>(f.size() - 8);
+        f.seek(4);
+        f.write(reinterpret_cast<const char *>(&riff), 4); // little-endian host
+    }
+    TAudioInformation2 tags;
+    ASSERT_TRUE(tags.ReadFromFile(path));
+    EXPECT_EQ(tags.infoTitle, QStringLiteral("Títle"));
+
+    tags.infoArtist = QStringLiteral("Ärtist Ω");
+    ASSERT_TRUE(tags.WriteToFile(path));
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("format_tags=title,artist"), QStringLiteral("-of"),
+                 QStringLiteral("default=nw=1:nk=1"), path});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput())
+                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+              QStringList({QStringLiteral("Ärtist Ω"), QStringLiteral("Títle")}));
 }
 
 } // namespace
