@@ -176,10 +176,18 @@ TEST(CommandTableWindows, ListTwiceDocksThenClosesAndTheClosedListStaysPut)
     EXPECT_EQ(app.list->pos(), left_at);
 }
 
-TEST(CommandTableWindows, OptionsIsCentredOnTheMainWindowAndTheListTogether)
+// Options: centred on the main window, then on it and the list together; the
+// list's own tag editor: centred under the list, on the entry's file or, on
+// the recording's entry, on the pending tags.
+TEST(CommandTableWindows, DialogPlacementWithAndWithoutTheList)
 {
     reset_settings();
     AppHarness app;
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("tagged.mp3"));
+    ASSERT_TRUE(QFile::copy(
+        QDir(QStringLiteral(VELQUOR_CORPUS_DIR)).filePath(QStringLiteral("tone8k.mp3")), file));
+    app.list->append_entry(QStringLiteral("tagged.mp3"), file, QStringLiteral("00:00:01"));
     app.main->move(200, 100);
     for (bool with_list : {false, true}) {
         if (with_list)
@@ -192,23 +200,8 @@ TEST(CommandTableWindows, OptionsIsCentredOnTheMainWindowAndTheListTogether)
         EXPECT_EQ(seen.top(), main.top() + (main.height() + list_height - seen.height()) / 2)
             << with_list;
     }
-}
-
-TEST(CommandTableWindows, TheListsTagEditorIsCentredOnBothWindows)
-{
-    reset_settings();
-    AppHarness app;
-    three_entries(app);
-    QTemporaryDir folder;
-    const QString file = folder.filePath(QStringLiteral("tagged.mp3"));
-    ASSERT_TRUE(QFile::copy(
-        QDir(QStringLiteral(VELQUOR_CORPUS_DIR)).filePath(QStringLiteral("tone8k.mp3")), file));
-    app.list->append_entry(QStringLiteral("tagged.mp3"), file, QStringLiteral("00:00:01"));
-    app.main->move(200, 100);
-    app.click(QStringLiteral("List"));
-    app.list->select(3);
+    app.list->select(0);
     app.list->pmPopup();
-    ASSERT_TRUE(app.list->ID3Editor1->isEnabled());
     const QRect seen = geometry_when_opened(app.id3, [&] { app.list->ID3Editor1->trigger(); });
     const QRect main = app.main->frameGeometry();
     const QRect list = app.list->frameGeometry();
@@ -217,10 +210,8 @@ TEST(CommandTableWindows, TheListsTagEditorIsCentredOnBothWindows)
     EXPECT_EQ(app.id3->target_path, file);
     EXPECT_TRUE(app.dialogs->shown.empty());
 
-    // On the entry being recorded the editor works on the pending tags.
     app.main->recording = true;
-    app.main->record_item_index = 3;
-    app.list->pmPopup();
+    app.main->record_item_index = 0;
     geometry_when_opened(app.id3, [&] { app.list->ID3Editor1->trigger(); });
     EXPECT_TRUE(app.id3->target_path.isEmpty());
     app.main->recording = false;

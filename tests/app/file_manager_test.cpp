@@ -149,11 +149,4 @@ INSTANTIATE_TEST_SUITE_P(Paths, GoToTheFolder,
                                            FolderCase{"MissingFileOpensTheFolder", true, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(GoToTheFolderPath, FolderPartKeepsItsTrailingSeparator)
-{
-    EXPECT_EQ(FileManager::folder_of(QStringLiteral("/home/u/My Recorder/a.mp3")),
-              QStringLiteral("/home/u/My Recorder/"));
-    EXPECT_EQ(FileManager::folder_of(QStringLiteral("/a.mp3")), QStringLiteral("/"));
-}
-
 } // namespace
