@@ -8,7 +8,7 @@ QByteArray platform_override(const PlatformEnvironment &env)
         return {};
     const bool wayland = env.xdg_session_type == "wayland" || !env.wayland_display.isEmpty();
     if (wayland && !env.display.isEmpty())
-        return QByteArrayLiteral("xcb");
+        return QByteArrayLiteral("xcb;wayland"); // native Wayland if XWayland does not answer
     return {};
 }
 

@@ -23,8 +23,8 @@ TEST_P(PlatformChoice, XWaylandWhenTheSessionIsWaylandAndTheUserChoseNothing)
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Sessions, PlatformChoice, ::testing::Values(
-    PlatformCase{"WaylandWithXWayland", {"", "wayland", "wayland-0", ":0"}, "xcb"},
-    PlatformCase{"WaylandDisplayOnly", {"", "", "wayland-0", ":1"}, "xcb"},
+    PlatformCase{"WaylandWithXWayland", {"", "wayland", "wayland-0", ":0"}, "xcb;wayland"},
+    PlatformCase{"WaylandDisplayOnly", {"", "", "wayland-0", ":1"}, "xcb;wayland"},
     PlatformCase{"WaylandWithoutXWayland", {"", "wayland", "wayland-0", ""}, ""},
     PlatformCase{"UserChoseWayland", {"wayland", "wayland", "wayland-0", ":0"}, ""},
     PlatformCase{"UserChoseOffscreen", {"offscreen", "wayland", "wayland-0", ":0"}, ""},
