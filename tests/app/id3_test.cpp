@@ -84,7 +84,10 @@ void while_open(Tfm_id3 *dialog, const std::function<void()> &open,
         if (dialog->isVisible())
             dialog->reject();
     });
-    QTimer::singleShot(20000, dialog, [dialog] { dialog->reject(); });
+    QTimer bound; // scoped, so it never closes a later opening
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, dialog, [dialog] { dialog->reject(); });
+    bound.start(20000);
     poll.start(10);
     open();
     EXPECT_TRUE(acted) << "the editor did not open";
