@@ -168,6 +168,7 @@ private:
     int play_row() const;
     void set_play_image(int image);
     void refuse_play_file(const QString &suffix);
+    bool seek_play_file(int position);
     void end_playback();
     void reset_play_state();
 

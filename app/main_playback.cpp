@@ -89,6 +89,24 @@ void Tfm_main::refuse_play_file(const QString &suffix)
     m_services.dialogs->information(this, play_file + suffix);
 }
 
+bool Tfm_main::seek_play_file(int position)
+{
+    // A seek may reopen the file; one deleted or replaced while playing must
+    // end playback with a word, not with the restart question.
+    try {
+        AudioFilePlay->Seek(position, 3);
+        return true;
+    } catch (const EngineError &) {
+        playing = true; // so that the stop below runs in every state
+        stop_playback();
+        m_services.dialogs->information(this,
+                                        play_file + (QFileInfo::exists(play_file)
+                                                         ? QStringLiteral(" is an invalid file.")
+                                                         : QStringLiteral(" has been removed.")));
+        return false;
+    }
+}
+
 void Tfm_main::start_playback()
 {
     if (current_file.isEmpty() || recording || m_closed)
@@ -149,7 +167,8 @@ void Tfm_main::start_playback()
         refuse_play_file(QStringLiteral(" is an invalid file."));
         return;
     }
-    AudioFilePlay->Seek(0, 3);
+    if (!seek_play_file(0))
+        return;
     AudioPlayer->Play();
     playing = true;
     set_play_image(image_playing);
@@ -214,9 +233,9 @@ void Tfm_main::pause_playback()
     play_offset += AudioPlayer->PlayedSamples();
     // The reader ran ahead by what was queued and buffered; take it back to
     // what was heard, so the resume neither skips nor repeats.
-    AudioFilePlay->Seek(play_offset, 3);
     set_play_image(image_paused);
     play_paused = true;
+    seek_play_file(play_offset);
 }
 
 void Tfm_main::end_playback()
@@ -301,7 +320,8 @@ void Tfm_main::SkinMouseUp(TSkin *Sender, ISkinObject *Source, int Button, int x
     const int channels = std::max(AudioFilePlay->Channels(), 1);
     play_offset = std::max(mul_div(p, AudioFilePlay->TotalSamples(), bar_scale), 0);
     play_offset -= play_offset % channels; // a whole frame, as the reader counts
-    AudioFilePlay->Seek(play_offset, 3);
+    if (!seek_play_file(play_offset))
+        return;
     if (!play_paused)
         AudioPlayer->Play();
     if (m_list && m_list->isVisible())

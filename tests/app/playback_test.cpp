@@ -169,6 +169,14 @@ TEST_F(Playback, PlayOnAnotherEntryStopsTheFirstButAPausedFileResumes)
     // The dialog opened where the last file was picked.
     app->click(QStringLiteral("Open"));
     EXPECT_EQ(app->dialogs->shown.back().text, dir.path());
+    // Deleted while it plays: a pause has to read it again and says so.
+    hear(800);
+    ASSERT_TRUE(QFile::remove(a));
+    app->click(QStringLiteral("Pause"));
+    EXPECT_FALSE(m.playing);
+    EXPECT_EQ(app->dialogs->shown.back().text, a + QStringLiteral(" has been removed."));
+    EXPECT_EQ(app->list->image_of(0), image_idle);
+    EXPECT_EQ(app->dialogs->count(QStringLiteral("question")), 0);
 }
 
 struct Odd {

@@ -1,0 +1,151 @@
+// CPU time per minute of playback: Velquor's main window playing a file into
+// the sound server, side by side with mpg123, ogg123 and ffplay playing the
+// same file into the same server. Run beside a sound server, e.g.
+//   scripts/with-pulse.sh build/app/app_playback_bench [seconds]
+// It makes its own files (sox, lame, oggenc, ffmpeg) and prints, per format,
+// CPU seconds per minute of audio and the ratio to the cheapest other player.
+// A second argument (MP3, OGG, WMA, WAV) measures that format only.
+#include "main.h"
+#include "recordlist.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+double cpu_seconds(const rusage &r)
+{
+    return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+bool run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(300000) && p.exitCode() == 0;
+}
+
+// CPU time of another player over the whole file; -1 when it cannot run.
+double child_cpu(const std::vector<std::string> &argv)
+{
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        std::vector<char *> args;
+        for (const std::string &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return cpu_seconds(usage);
+}
+
+// Velquor's own playback, the whole program as the user runs it.
+double velquor_cpu(Tfm_main &main, Tfm_list &list, const QString &path, double seconds)
+{
+    list.append_entry(path, path, QString());
+    main.current_item_index = list.count() - 1;
+    main.current_file = path;
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    main.start_playback();
+    // A plain event loop: polling here would add wake-ups of the bench's own.
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (!main.playing)
+            loop.quit();
+    });
+    check.start(500);
+    QTimer::singleShot(static_cast<int>((seconds + 20) * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    getrusage(RUSAGE_SELF, &after);
+    return main.playing ? -1 : cpu_seconds(after) - cpu_seconds(before);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("music.wav"));
+    // A sweep with noise under it: the encoders cannot make it trivially small.
+    if (!run(QStringLiteral("sox"), {"-q", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                                     QString::number(seconds), "sine", "200-4000", "synth",
+                                     "pinknoise", "mix", "gain", "-8"})) {
+        std::fprintf(stderr, "sox failed\n");
+        return 1;
+    }
+    struct Format {
+        const char *name;
+        QString path;
+        std::vector<std::vector<std::string>> others;
+    };
+    std::vector<Format> formats;
+    const QString mp3 = dir.filePath(QStringLiteral("music.mp3"));
+    const QString ogg = dir.filePath(QStringLiteral("music.ogg"));
+    const QString wma = dir.filePath(QStringLiteral("music.wma"));
+    run(QStringLiteral("lame"), {"--quiet", "-b", "192", wav, mp3});
+    run(QStringLiteral("oggenc"), {"-Q", "-q", "5", "-o", ogg, wav});
+    run(QStringLiteral("ffmpeg"),
+        {"-v", "error", "-y", "-i", wav, "-c:a", "wmav2", "-b:a", "128k", wma});
+    auto ffplay = [](const QString &p) {
+        return std::vector<std::string>{"ffplay",    "-nodisp", "-autoexit",
+                                        "-loglevel", "quiet",   p.toStdString()};
+    };
+    formats.push_back({"MP3", mp3, {{"mpg123", "-q", mp3.toStdString()}, ffplay(mp3)}});
+    formats.push_back({"OGG", ogg, {{"ogg123", "-q", ogg.toStdString()}, ffplay(ogg)}});
+    formats.push_back({"WMA", wma, {ffplay(wma)}});
+    formats.push_back({"WAV", wav, {ffplay(wav)}});
+
+    Services services;
+    Tfm_main main(std::move(services));
+    auto *list = new Tfm_list(&main);
+    main.set_windows(nullptr, nullptr, nullptr, list);
+    main.show();
+    QTest::qWait(200);
+
+    std::printf("CPU seconds per minute of playback (%.0f s files)\n", seconds);
+    std::printf("%-5s %10s  %s\n", "file", "Velquor", "others (ratio Velquor / cheapest other)");
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    for (const Format &f : formats) {
+        if (!only.isEmpty() && only != QLatin1String(f.name))
+            continue;
+        const double ours = velquor_cpu(main, *list, f.path, seconds) * 60 / seconds;
+        double cheapest = -1;
+        std::string line;
+        for (const auto &other : f.others) {
+            const double c = child_cpu(other);
+            const double per_minute = c < 0 ? -1 : c * 60 / seconds;
+            char cell[96];
+            std::snprintf(cell, sizeof cell, "%s %.3f  ", other[0].c_str(), per_minute);
+            line += cell;
+            if (per_minute >= 0 && (cheapest < 0 || per_minute < cheapest))
+                cheapest = per_minute;
+        }
+        std::printf("%-5s %10.3f  %s(%.2f)\n", f.name, ours, line.c_str(),
+                    cheapest > 0 ? ours / cheapest : -1.0);
+        std::fflush(stdout);
+    }
+    main.close();
+    return 0;
+}
