@@ -1,16 +1,21 @@
 // The record list's menu, its commands and the files it adds, on real files.
 #include "app_harness.h"
 
+#include "ID3.h"
 #include "clock_text.h"
+#include "file_manager.h"
 #include "recordlist.h"
 #include "settings_file.h"
 
 #include <QAction>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -324,6 +329,67 @@ TEST_F(RecordListPlayback, ClearWhilePlayingStopsFirstAndLeavesNoCurrentFile)
     EXPECT_FALSE(app->main->playing) << "nothing left to play";
     app->list->pmPopup();
     EXPECT_FALSE(app->list->Clear1->isEnabled());
+}
+
+// A user's session: three takes, the second played from the list, the first
+// removed, two files added from elsewhere, a tag edited, a folder shown.
+TEST(RecordListSession, RecordPlayRemoveAddTagAndShowTheFolder)
+{
+    reset_settings();
+    QTemporaryDir out, other;
+    put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    AppOptions options;
+    options.fake_playback = true;
+    AppHarness app(options);
+    for (int take = 0; take < 3; ++take) {
+        app.click(QStringLiteral("Record"));
+        app.push_seconds(1.2);
+        app.settle();
+        app.click(QStringLiteral("Stop"));
+    }
+    ASSERT_EQ(app.list->count(), 3);
+    app.click(QStringLiteral("List"));
+    app.list->select(1);
+    app.list->pmPopup();
+    app.list->Play1->trigger();
+    ASSERT_TRUE(app.main->playing);
+    const QString second = app.list->path_of(1);
+    EXPECT_EQ(app.main->play_file, second);
+    app.list->select(0);
+    app.list->pmPopup();
+    ASSERT_TRUE(app.list->Remove1->isEnabled());
+    app.list->Remove1->trigger();
+    EXPECT_EQ(app.list->path_of(0), second);
+    EXPECT_EQ(app.list->image_of(0), image_playing);
+
+    app.dialogs->add_answers.push_back({copy_to(other, "tone8k.mp3", QStringLiteral("x.mp3")),
+                                        copy_to(other, "tone8k.ogg", QStringLiteral("y.ogg"))});
+    app.list->AddFile1->trigger();
+    ASSERT_EQ(app.list->count(), 4);
+    app.list->select(2);
+    app.list->pmPopup();
+    QTimer::singleShot(0, app.id3, [&] {
+        app.id3->edt_title->setText(QStringLiteral("Second thoughts"));
+        app.id3->btn_okClick();
+    });
+    app.list->ID3Editor1->trigger();
+    app.id3->target_path = app.list->path_of(2);
+    ASSERT_TRUE(app.id3->FormShow());
+    EXPECT_EQ(app.id3->edt_title->text(), QStringLiteral("Second thoughts"));
+
+    std::vector<QUrl> opened;
+    app.list->set_file_manager(std::make_unique<FileManager>(
+        QDBusConnection(QStringLiteral("no bus")), [&](const QUrl &url) {
+            opened.push_back(url);
+            return true;
+        }));
+    app.list->select(1);
+    app.list->pmPopup();
+    app.list->GototheFolder1->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toLocalFile(), out.path() + QStringLiteral("/"));
+    EXPECT_TRUE(app.main->playing) << "nothing above stopped the playback";
+    EXPECT_EQ(app.dialogs->count("information"), 0);
 }
 
 } // namespace
