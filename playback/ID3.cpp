@@ -200,7 +200,9 @@ bool Tfm_id3::store_into_file()
     info.infoComments = edt_comment->text();
     if (const auto year = number_in(edt_year))
         info.infoYear = *year;
-    if (const auto track = number_in(edt_track))
+    // Two characters cannot show a track above 99: one the user left alone stays.
+    const auto track = number_in(edt_track);
+    if (track && edt_track->isModified())
         info.infoTrack = static_cast<int16_t>(*track);
     return info.WriteToFile(target_path);
 }
