@@ -28,15 +28,12 @@ const QString play_bar_name = QStringLiteral("Play Bar");
 // for a zero divisor or a quotient past 32 bits.
 int32_t mul_div(int64_t a, int64_t b, int64_t c)
 {
-    if (c == 0)
-        return -1;
     const int64_t product = a * b;
-    const bool negative = (product < 0) != (c < 0);
     const int64_t n = product < 0 ? -product : product;
     const int64_t d = c < 0 ? -c : c;
-    int64_t q = (n + d / 2) / d;
-    if (negative)
-        q = -q;
+    if (d == 0)
+        return -1;
+    const int64_t q = ((product < 0) != (c < 0) ? -1 : 1) * ((n + d / 2) / d);
     if (q > std::numeric_limits<int32_t>::max() || q < std::numeric_limits<int32_t>::min())
         return -1;
     return static_cast<int32_t>(q);
