@@ -70,6 +70,9 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
 
 Tfm_main::~Tfm_main()
 {
+    // The list may outlive this window's state while children are deleted.
+    if (m_list)
+        m_list->set_host(nullptr);
     qApp->removeEventFilter(this);
 }
 
@@ -106,10 +109,8 @@ void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_l
     }
     if (m_list) {
         m_list->set_skin(Skin);
-        m_list->set_selection_handler([this](int index, const QString &path) {
-            current_item_index = index;
-            current_file = path;
-        });
+        m_list->set_host(this);
+        m_list->set_id3(m_id3);
     }
 }
 
@@ -252,10 +253,8 @@ void Tfm_main::moveEvent(QMoveEvent *event)
 
 void Tfm_main::follow_main_window()
 {
-    if (m_list && m_list->isVisible()) {
-        const QRect frame = frameGeometry();
-        m_list->move(frame.left(), frame.top() + frame.height());
-    }
+    if (m_list && m_list->isVisible())
+        dock_record_list();
 }
 
 void Tfm_main::show_help()

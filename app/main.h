@@ -29,7 +29,7 @@ class TAudioRecord2;
 class TAudioVisualizationEx2;
 class TSkin;
 
-class Tfm_main : public QWidget
+class Tfm_main : public QWidget, public RecordListHost
 {
     Q_OBJECT
 public:
@@ -89,6 +89,24 @@ public:
     void ApplicationEventsException(const QString &what);
     void follow_main_window();
     void show_help();
+    // The record list docked directly under this window.
+    void dock_record_list();
+    // Centred on this window, or on it and the showing record list together.
+    void place_dialog(QWidget *dialog);
+
+    // the record list's host
+    SharedState shared_state() override;
+    QWidget *main_window() override { return this; }
+    void list_start_playback() override;
+    void list_pause_playback() override;
+    void list_stop_playback() override;
+    void list_pause_recording() override;
+    void list_stop_recording() override;
+    std::optional<QStringList> pick_files(QWidget *parent, const QString &initial_folder,
+                                          const QString &filter) override;
+    void message_box(QWidget *parent, const QString &text, const QString &caption) override;
+    SettingsFile *settings() override { return settings_file.get(); }
+    QString program_folder() const override { return m_services.program_folder; }
 
     // recording
     void start_recording();
@@ -138,7 +156,6 @@ private:
     void fill_device_list();
     void fill_input_line_list();
     void set_label(ISkinObject *element, const QString &text);
-    void place_dialog(QWidget *dialog);
     void open_placed(QDialog *dialog);
     void id3_command();
 

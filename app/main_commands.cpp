@@ -46,29 +46,29 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
         if (m_list->isVisible()) {
             m_list->close();
         } else {
-            const QRect frame = frameGeometry();
-            m_list->move(frame.left(), frame.top() + frame.height());
+            dock_record_list();
             m_list->show();
         }
     } else if (name == QLatin1String("Options")) {
         if (recording || !m_option)
             return;
         open_placed(m_option);
+    } else if (name == QLatin1String("Add")) {
+        if (m_list)
+            m_list->add_files();
+    } else if (name == QLatin1String("Del")) {
+        if (!m_list)
+            return;
+        const int selected = m_list->selected_index();
+        if (selected < 0 || (recording && selected == record_item_index) ||
+            (playing && selected == play_item_index))
+            return;
+        m_list->remove_selected_entry();
     } else if (name == QLatin1String("ID3")) {
         id3_command();
     } else if (name == QLatin1String("Help")) {
         show_help();
     }
-}
-
-// Centred on the main window, or on it and the docked record list together.
-void Tfm_main::place_dialog(QWidget *dialog)
-{
-    const QRect main = frameGeometry();
-    const QSize size = dialog->frameGeometry().size();
-    const int list_height = (m_list && m_list->isVisible()) ? m_list->frameGeometry().height() : 0;
-    dialog->move(main.left() + (main.width() - size.width()) / 2,
-                 main.top() + (main.height() + list_height - size.height()) / 2);
 }
 
 // Placed before it opens, and again once shown: only then does its frame

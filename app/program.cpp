@@ -5,6 +5,7 @@
 #include "dir.h"
 #include "main.h"
 #include "option.h"
+#include "platform_choice.h"
 #include "recordlist.h"
 #include "velquor_application.h"
 
@@ -19,6 +20,7 @@ int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &o
         std::puts(reply->c_str());
         return 0;
     }
+    choose_platform();
     VelquorApplication app(argc, argv);
     Tfm_main fm_main;
     app.set_main_window(&fm_main);

@@ -31,6 +31,16 @@ public:
             static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
         return SaveChoice{dialog.selectedFiles().first(), index < 0 ? 1 : index + 1};
     }
+    std::optional<QStringList> open_files(QWidget *parent, const QString &initial_folder,
+                                          const QString &filter) override
+    {
+        QFileDialog dialog(parent, QString(), initial_folder, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles();
+    }
     std::optional<QString> open_file(QWidget *parent, const QString &initial_folder) override
     {
         QFileDialog dialog(parent, QString(), initial_folder);

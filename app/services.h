@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,6 +37,10 @@ public:
                                                 const QString &filter) = 0;
     // The open dialog for one existing file, no filter; nullopt when cancelled.
     virtual std::optional<QString> open_file(QWidget *parent, const QString &initial_folder) = 0;
+    // The open dialog, several files at once; nullopt when the user cancels.
+    // `filter` is in QFileDialog's form ("text (*.a *.b);;...").
+    virtual std::optional<QStringList> open_files(QWidget *parent, const QString &initial_folder,
+                                                  const QString &filter) = 0;
     // A message dialog of the information kind, one OK button.
     virtual void information(QWidget *parent, const QString &text) = 0;
     // A plain message box with a caption and one OK button.

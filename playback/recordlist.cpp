@@ -1,6 +1,11 @@
 #include "recordlist.h"
 
+#include "audio/audio_file.h"
+#include "file_manager.h"
 #include "skin/skin.h"
+
+#include <QCloseEvent>
+#include <QSignalBlocker>
 
 #include <QHeaderView>
 #include <QPainter>
@@ -59,11 +64,44 @@ QIcon Tfm_list::state_image(int image)
     return icon;
 }
 
-Tfm_list::Tfm_list(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+Tfm_list::Tfm_list(QWidget *parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      m_file_manager(std::make_unique<FileManager>())
 {
     setWindowTitle(QStringLiteral("Record List"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(333, 215);
+    build_view();
+    build_menu();
+    FormCreate();
+}
+
+Tfm_list::~Tfm_list() = default;
+
+void Tfm_list::set_file_manager(std::unique_ptr<FileManager> file_manager)
+{
+    m_file_manager = std::move(file_manager);
+}
+
+void Tfm_list::FormCreate()
+{
+    AudioFile = new TAudioFile2(this);
+    AudioFile->setActive(true);
+}
+
+void Tfm_list::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QWidget::closeEvent(event);
+}
+
+void Tfm_list::FormClose()
+{
+    AudioFile->setActive(false);
+}
+
+void Tfm_list::build_view()
+{
 
     lv = new QTreeWidget(this);
     lv->setObjectName(QStringLiteral("lv"));
@@ -193,7 +231,20 @@ void Tfm_list::focus()
 
 void Tfm_list::delete_entry(int index)
 {
-    delete lv->topLevelItem(index);
+    QTreeWidgetItem *item = lv->topLevelItem(index);
+    if (!item)
+        return;
+    // The view would select a neighbour in its place, and the selection rule
+    // would make that the current file: after a removal nothing is selected.
+    const bool was_selected = item->isSelected();
+    {
+        const QSignalBlocker quiet(lv);
+        delete item;
+        if (was_selected) {
+            lv->clearSelection();
+            lv->setCurrentItem(nullptr);
+        }
+    }
 }
 
 void Tfm_list::delete_all()
@@ -204,6 +255,9 @@ void Tfm_list::delete_all()
 void Tfm_list::lvSelectItem()
 {
     const int index = selected_index();
-    if (index >= 0 && m_on_select)
-        m_on_select(index, path_of(index));
+    if (index < 0 || !m_host)
+        return;
+    RecordListHost::SharedState state = m_host->shared_state();
+    state.current_item_index = index;
+    state.current_file = path_of(index);
 }

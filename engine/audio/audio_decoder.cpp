@@ -1,5 +1,7 @@
 #include "audio/audio_decoder.h"
 
+#include "audio/mp3_length.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -43,58 +45,6 @@ struct FrameCloser {
     void operator()(AVFrame *f) const { av_frame_free(&f); }
 };
 
-// Length of an MP3 from its Xing/LAME header: frames x samples per frame
-// minus the encoder delay and padding, which the decoder trims. -1 when the
-// file has no such header (then the container's estimate stands).
-int64_t mp3_exact_frames(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    QByteArray head = file.read(16 * 1024);
-    if (head.startsWith("ID3") && head.size() >= 10) {
-        const auto b = [&](int i) { return static_cast<int64_t>(head[i] & 0x7f); };
-        const int64_t tag = 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9));
-        if (!file.seek(tag))
-            return -1;
-        head = file.read(4096);
-    }
-    const auto u8 = [&](qsizetype i) {
-        return static_cast<int64_t>(static_cast<uint8_t>(head[i]));
-    };
-    const auto be32 = [&](qsizetype i) {
-        return u8(i) << 24 | u8(i + 1) << 16 | u8(i + 2) << 8 | u8(i + 3);
-    };
-    if (head.size() < 4 || u8(0) != 0xff || (u8(1) & 0xe0) != 0xe0)
-        return -1;
-    const int64_t version = (u8(1) >> 3) & 3; // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
-    const bool mono = (u8(3) >> 6) == 3;
-    const qsizetype side = version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    const int64_t per_frame = version == 3 ? 1152 : 576;
-    qsizetype x = 4 + side;
-    if (head.size() < x + 8 || (head.mid(x, 4) != "Xing" && head.mid(x, 4) != "Info"))
-        return -1;
-    const int64_t flags = be32(x + 4);
-    x += 8;
-    if (!(flags & 1))
-        return -1;
-    const int64_t frames = be32(x);
-    x += 4;
-    if (flags & 2)
-        x += 4;
-    if (flags & 4)
-        x += 100;
-    if (flags & 8)
-        x += 4;
-    // The LAME extension: 21 bytes in come the 12-bit delay and padding.
-    if (head.size() < x + 24 || frames <= 0)
-        return -1;
-    const int64_t delay = (u8(x + 21) << 4) | (u8(x + 22) >> 4);
-    const int64_t padding = ((u8(x + 22) & 0x0f) << 8) | u8(x + 23);
-    const int64_t total = frames * per_frame - delay - padding;
-    return total > 0 ? total : -1;
-}
-
 class FfmpegDecoder : public AudioDecoder
 {
 public:
@@ -119,7 +69,6 @@ private:
     int64_t raw_frame_index(const AVFrame *frame) const;
     void rewind_to_start();
     void skip_from_start(int64_t target);
-    int64_t count_packet_frames(int64_t estimate);
     [[noreturn]] void refuse(const QString &why) const
     {
         throw EngineError(QStringLiteral("%1 is not a readable audio file (%2)").arg(m_path, why));
@@ -222,13 +171,14 @@ void FfmpegDecoder::measure()
         frames = av_rescale_q(st->duration, st->time_base, AVRational{1, static_cast<int>(m_rate)});
     else if (fmt->duration != AV_NOPTS_VALUE && fmt->duration > 0)
         frames = av_rescale(fmt->duration, m_rate, AV_TIME_BASE);
-    if (par->codec_id == AV_CODEC_ID_MP3 && frames > 0) {
-        const int64_t exact = mp3_exact_frames(m_path);
-        // Trust the header only when it agrees with the container.
-        if (exact > 0 && std::abs(exact - frames) < 4 * 1152)
-            frames = exact;
-        else if (exact < 0)
-            frames = count_packet_frames(frames);
+    if (par->codec_id == AV_CODEC_ID_MP3) {
+        // FFmpeg guesses a headerless MP3's length from its first frame's bit
+        // rate, which is wrong for VBR; the probe counts the frames instead.
+        // A header is trusted only when it agrees with the container.
+        const auto probed = probe_mp3_length(m_path);
+        if (probed && probed->sample_rate == m_rate &&
+            (!probed->from_header || frames <= 0 || std::abs(probed->frames - frames) < 4 * 1152))
+            frames = probed->frames;
     }
     fmt = m_format.get(); // a counting pass reopens the file
     const int64_t size = fmt->pb ? avio_size(fmt->pb) : -1;
@@ -294,26 +244,6 @@ void FfmpegDecoder::rewind_to_start()
     for (unsigned i = 0; i < raw->nb_streams; ++i)
         if (static_cast<int>(i) != m_stream)
             raw->streams[i]->discard = AVDISCARD_ALL;
-}
-
-int64_t FfmpegDecoder::count_packet_frames(int64_t estimate)
-{
-    // Without a Xing header the container guesses the length from the first
-    // frame's bit rate, which is far off for variable bit rates. Walking the
-    // frame headers is exact and decodes nothing.
-    AVFormatContext *fmt = m_format.get();
-    const AVStream *st = fmt->streams[m_stream];
-    const int64_t per_packet = st->codecpar->frame_size > 0 ? st->codecpar->frame_size : 1152;
-    int64_t frames = 0;
-    while (av_read_frame(fmt, m_packet.get()) >= 0) {
-        if (m_packet->stream_index == m_stream)
-            frames += m_packet->duration > 0 ? av_rescale_q(m_packet->duration, st->time_base,
-                                                            AVRational{1, static_cast<int>(m_rate)})
-                                             : per_packet;
-        av_packet_unref(m_packet.get());
-    }
-    rewind_to_start();
-    return frames > 0 ? frames : estimate;
 }
 
 int64_t FfmpegDecoder::raw_frame_index(const AVFrame *frame) const

@@ -1,10 +1,10 @@
 #include "app_harness.h"
 
 #include "ID3.h"
-#include "pulse/pulse_playback.h"
 #include "dir.h"
 #include "option.h"
 #include "pulse/audio_record.h"
+#include "pulse/pulse_playback.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin/skin.h"
@@ -31,6 +31,19 @@ ScriptedDialogs::save_file(QWidget *, const QString &initial_folder, const QStri
         return std::nullopt;
     SaveChoice answer = save_answers.front();
     save_answers.pop_front();
+    return answer;
+}
+
+std::optional<QStringList> ScriptedDialogs::open_files(QWidget *, const QString &initial_folder,
+                                                       const QString &filter)
+{
+    shown.push_back({"add", initial_folder, {}});
+    last_add_folder = initial_folder;
+    last_add_filter = filter;
+    if (add_answers.empty())
+        return std::nullopt;
+    QStringList answer = add_answers.front();
+    add_answers.pop_front();
     return answer;
 }
 

@@ -30,7 +30,7 @@ class ScriptedDialogs : public Dialogs
 {
 public:
     struct Shown {
-        QString kind; // "information", "box", "question", "save", "open"
+        QString kind; // "information", "box", "question", "save", "open", "add"
         QString text;
         QString caption;
     };
@@ -38,6 +38,11 @@ public:
     std::deque<SaveChoice> save_answers; // none left: the user cancels
     std::deque<QString> open_answers;    // none left: the user cancels
     QString last_save_folder;
+    std::deque<QStringList> add_answers; // of the several-files dialog; none left: cancel
+    QString last_add_folder;
+    QString last_add_filter;
+    // Runs while a message box is open, as events would.
+    std::function<void()> while_box;
     bool yes = false;
     // Runs while the save dialog is open, as events would.
     std::function<void()> while_saving;
@@ -57,9 +62,13 @@ public:
     {
         shown.push_back({"information", text, {}});
     }
+    std::optional<QStringList> open_files(QWidget *, const QString &initial_folder,
+                                          const QString &filter) override;
     void message_box(QWidget *, const QString &text, const QString &caption) override
     {
         shown.push_back({"box", text, caption});
+        if (while_box)
+            while_box();
     }
     bool ask_yes_no(QWidget *, const QString &text) override
     {

@@ -1,0 +1,26 @@
+#include "platform_choice.h"
+
+#include <QtGlobal>
+
+QByteArray platform_override(const PlatformEnvironment &env)
+{
+    if (!env.qt_qpa_platform.isEmpty())
+        return {};
+    const bool wayland = env.xdg_session_type == "wayland" || !env.wayland_display.isEmpty();
+    if (wayland && !env.display.isEmpty())
+        return QByteArrayLiteral("xcb;wayland"); // native Wayland if XWayland does not answer
+    return {};
+}
+
+PlatformEnvironment current_platform_environment()
+{
+    return {qgetenv("QT_QPA_PLATFORM"), qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
+            qgetenv("DISPLAY")};
+}
+
+void choose_platform()
+{
+    const QByteArray platform = platform_override(current_platform_environment());
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
+}
