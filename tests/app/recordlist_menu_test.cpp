@@ -116,11 +116,13 @@ TEST(RecordListMenu, ItemsSeparatorsAndStartingState)
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(texts, (QStringList{"Play", "Pause", "Stop", "-", "Add Files", "Remove From List",
                                   "Clear", "-", "ID3 Editor", "Go to the Folder"}));
-    for (const QAction *a : list.pm->actions())
-        if (!a->isSeparator())
+    for (const QAction *a : list.pm->actions()) {
+        if (!a->isSeparator()) {
             EXPECT_EQ(a->isEnabled(),
                       !QStringList({"Play", "Pause", "Stop", "ID3 Editor"}).contains(a->text()))
                 << a->text().toStdString();
+        }
+    }
     EXPECT_EQ(list.size(), QSize(333, 215));
     EXPECT_EQ(list.windowTitle(), QStringLiteral("Record List"));
 }
