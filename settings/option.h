@@ -190,6 +190,8 @@ private:
     // Lists the current device's lines, last to first, and chooses the line
     // named `keep_line`, else line `line_number` (1-based), else the stored one.
     void fill_lines_of_current_device(const QString &keep_line, int16_t line_number);
+    // Each usable device with its engine number and server name; skipped ones shift nothing.
+    void list_usable_devices(TAudioRecord2 *record);
 
     OptionContext m_context;
     bool m_filling_quality = false;

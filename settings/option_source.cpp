@@ -33,17 +33,8 @@ void Tfm_option::fill_device_list()
     if (!record || !file)
         return;
     const QSignalBlocker quiet_source(cb_source), quiet_line(cb_device);
-    cb_source->clear();
     cb_device->clear();
-    const int16_t last = record->LastDeviceIndex();
-    for (int i = 0; i <= last; ++i) {
-        record->setDeviceIndex(static_cast<int16_t>(i));
-        if (!record->DeviceUsable())
-            continue;
-        cb_source->addItem(record->DeviceName(), i);
-        cb_source->setItemData(cb_source->count() - 1, record->DeviceServerName(),
-                               device_name_role);
-    }
+    list_usable_devices(record);
     // The device's name first: its position moves when devices come and go.
     m_start_line = 0;
     int position = -1;
@@ -152,16 +143,7 @@ void Tfm_option::devices_changed()
     const QString keep_line = cb_device->currentData(device_name_role).toString();
     {
         const QSignalBlocker quiet(cb_source);
-        cb_source->clear();
-        const int16_t last = record->LastDeviceIndex();
-        for (int i = 0; i <= last; ++i) {
-            record->setDeviceIndex(static_cast<int16_t>(i));
-            if (!record->DeviceUsable())
-                continue;
-            cb_source->addItem(record->DeviceName(), i);
-            cb_source->setItemData(cb_source->count() - 1, record->DeviceServerName(),
-                                   device_name_role);
-        }
+        list_usable_devices(record);
         int position = cb_source->findData(keep_device, device_name_role);
         int16_t line = 0;
         if (position < 0) {
@@ -182,4 +164,18 @@ void Tfm_option::devices_changed()
     record->setInputLineIndex(line_number_of(cb_device->currentIndex()));
     const QSignalBlocker quiet(tb_volume);
     tb_volume->setValue(record->InputLineVolume());
+}
+
+void Tfm_option::list_usable_devices(TAudioRecord2 *record)
+{
+    cb_source->clear();
+    const int16_t last = record->LastDeviceIndex();
+    for (int i = 0; i <= last; ++i) {
+        record->setDeviceIndex(static_cast<int16_t>(i));
+        if (!record->DeviceUsable())
+            continue;
+        cb_source->addItem(record->DeviceName(), i);
+        cb_source->setItemData(cb_source->count() - 1, record->DeviceServerName(),
+                               device_name_role);
+    }
 }
