@@ -326,6 +326,8 @@ void TAudioRecord2::Start()
         m_run_end = INT64_MAX;
         m_accepting = true;
         m_captured = 0;
+        m_post_block = std::max(m_block_size, 0);
+        m_next_post = m_post_block;
         m_peak_left = m_peak_right = 0;
         if (first < m_stream_count) {
             const size_t n = static_cast<size_t>(m_stream_count - first);
@@ -537,8 +539,13 @@ void TAudioRecord2::on_data(const int16_t *samples, size_t count)
         done += chunk;
     }
     m_recent_fill = std::min(cap, m_recent_fill + keep);
-    if (accepted)
+    // The user-interface thread is woken once a block is complete, not per
+    // fragment; a run that ended is followed closely for its drain.
+    if (accepted && (m_post_block == 0 || m_captured >= m_next_post || m_run_end != INT64_MAX)) {
+        if (m_post_block > 0)
+            m_next_post = (m_captured / m_post_block + 1) * m_post_block;
         post_delivery();
+    }
 }
 
 void TAudioRecord2::on_error(int code, const QString &text)

@@ -158,6 +158,8 @@ private:
     int m_peak_left = 0;        // since the last timer tick
     int m_peak_right = 0;
     bool m_notify_queued = false;
+    int64_t m_post_block = 0; // the run's block size, for the capture thread
+    int64_t m_next_post = 0;  // captured count that completes the next block
     int m_thread_error = 0;
     QString m_thread_error_text;
     int m_stream_error = 0; // the open stream failed (code), it must be opened anew
