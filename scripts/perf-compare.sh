@@ -10,7 +10,7 @@
 # Needs a release build in build/ (scripts/build.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-export PERF_RUNS=${1:-15} PERF_SECONDS=${2:-30} PERF_BIN="$root/build/app"
+export PERF_RUNS=${1:-15} PERF_SECONDS=${2:-60} PERF_BIN="$root/build/app"
 
 inner() {
   set -euo pipefail

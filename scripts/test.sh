@@ -14,18 +14,35 @@ werror=OFF
 # so only a fault that repeats fails the run.
 "$root/scripts/with-pulse.sh" ctest --test-dir "$root/build" --output-on-failure -j 2 --timeout 300 \
   --repeat until-pass:2
-echo "== sound-server tests under PipeWire =="
+# The sound-server tests again beside a private PipeWire session. They mostly wait on
+# real time, so they run alongside the sanitizer pass, each with a server of its own.
 # Known to differ under PipeWire and not yet mended: a playback resume lands on the wrong
 # sample there (the player's played count runs ahead of what was heard).
-"$root/scripts/with-pipewire.sh" ctest --test-dir "$root/build" --output-on-failure -j 2 --timeout 300 \
-  -L pulse -E 'TwoTones.PauseAndResumeGoOnFromWhatWasHeard' --repeat until-pass:2
+pipewire_pass() {
+  "$root/scripts/with-pipewire.sh" ctest --test-dir "$root/build" --output-on-failure -j 2 --timeout 300 \
+    -L pulse -E 'TwoTones.PauseAndResumeGoOnFromWhatWasHeard' --repeat until-pass:2
+}
 
 if [ "${VELQUOR_SKIP_ASAN:-}" != "1" ]; then
-  echo "== sanitizers =="
+  echo "== sanitizer build =="
   "$root/scripts/build.sh" "$root/build-asan" Asan -DVELQUOR_WERROR=$werror -DVELQUOR_BUILD_BENCH=OFF
+  echo "== sanitizers, and the sound-server tests under PipeWire alongside =="
+  pw_log=$(mktemp /tmp/velquor-pipewire-pass.XXXXXX)
+  pipewire_pass >"$pw_log" 2>&1 &
+  pw=$!
+  asan=0
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     "$root/scripts/with-pulse.sh" ctest --test-dir "$root/build-asan" --output-on-failure -j 2 --timeout 600 -LE nosan \
-    --repeat until-pass:2
+    --repeat until-pass:2 || asan=$?
+  pw_status=0
+  wait $pw || pw_status=$?
+  echo "== sound-server tests under PipeWire =="
+  cat "$pw_log"
+  rm -f "$pw_log"
+  [ $asan = 0 ] && [ $pw_status = 0 ] || exit 1
+else
+  echo "== sound-server tests under PipeWire =="
+  pipewire_pass
 fi
 
 echo "== cppcheck =="
