@@ -58,7 +58,7 @@ Check check_tone(const QStringList &paths, double frequency)
                 const double x = s[i];
                 const bool loud = std::abs(x) > 1000 || std::abs(b) > 1000;
                 if (n >= 2 && loud && std::abs(x - k * b + a) > 1500) {
-                    if (n - last_break > 100) {
+                    if (n - last_break > 100 && !(lossy && n < 1152)) {
                         ++c.discontinuities;
                         last_counted = n;
                     }
@@ -70,8 +70,8 @@ Check check_tone(const QStringList &paths, double frequency)
         }
         file.CloseFile();
     }
-    // A lossy coder rings where the sound is cut off at the stop: that is the
-    // end of the recording, not a lost stretch.
+    // A lossy coder rings where the sound is cut off at the start and the
+    // stop: those are the recording's edges, not a lost stretch.
     if (lossy && last_counted >= 0 && n - last_counted <= 1152)
         --c.discontinuities;
     c.seconds = static_cast<double>(n) / rate;
