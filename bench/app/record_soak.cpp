@@ -32,7 +32,13 @@ struct Check {
     double seconds = 0;
     int discontinuities = 0;
     int files = 0;
+    QStringList lengths; // of each file, in seconds
+    QStringList breaks;  // where the first discontinuities are, in seconds of the joined files
 };
+
+// Not a divisor of the rate nor of a 10 ms fragment's worth of periods: a
+// lost or doubled stretch of whole fragments breaks the sine as well.
+constexpr double soak_tone_hz = 1013.0;
 
 // A pure tone obeys x[n+1] = 2 cos(w) x[n] - x[n-1]; a lost or repeated
 // stretch breaks that at one sample, far above the quantisation noise.
@@ -53,6 +59,7 @@ Check check_tone(const QStringList &paths, double frequency)
         lossy = !path.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive);
         const double k = 2 * std::cos(2 * M_PI * frequency / file.SampleRate());
         ++c.files;
+        const int64_t file_start = n;
         for (SampleArray s = file.ReadArray(44100); !s.empty(); s = file.ReadArray(44100)) {
             for (size_t i = 0; i + channels <= s.size(); i += channels, ++n) {
                 const double x = s[i];
@@ -61,6 +68,8 @@ Check check_tone(const QStringList &paths, double frequency)
                     if (n - last_break > 100 && !(lossy && n < 1152)) {
                         ++c.discontinuities;
                         last_counted = n;
+                        if (c.breaks.size() < 8)
+                            c.breaks << QString::number(static_cast<double>(n) / rate, 'f', 3);
                     }
                     last_break = n;
                 }
@@ -69,11 +78,15 @@ Check check_tone(const QStringList &paths, double frequency)
             }
         }
         file.CloseFile();
+        c.lengths << QString::number(static_cast<double>(n - file_start) / rate, 'f', 3);
     }
     // A lossy coder rings where the sound is cut off at the start and the
     // stop: those are the recording's edges, not a lost stretch.
-    if (lossy && last_counted >= 0 && n - last_counted <= 1152)
+    if (lossy && last_counted >= 0 && n - last_counted <= 1152) {
+        if (c.breaks.size() == c.discontinuities)
+            c.breaks.removeLast();
         --c.discontinuities;
+    }
     c.seconds = static_cast<double>(n) / rate;
     return c;
 }
@@ -175,27 +188,38 @@ int main(int argc, char **argv)
     QElapsedTimer limit;
     limit.start();
     QTimer watch;
+    bool stopped = false;
+    double wall_s = 0, clicks_s = 0;
+    QString path;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (limit.elapsed() < (seconds + 8) * 1000 &&
-            (!wall.isValid() || wall.elapsed() < seconds * 1000))
+        if (!stopped) {
+            if (limit.elapsed() < (seconds + 8) * 1000 &&
+                (!wall.isValid() || wall.elapsed() < seconds * 1000))
+                return;
+            chores.stop();
+            wall_s = wall.isValid() ? wall.elapsed() / 1000.0 : 0;
+            clicks_s = clicks.elapsed() / 1000.0;
+            stopped = true;
+            // A stop that lands while a roll-over finishes its file is carried
+            // out after it: the files are read once the recording is over.
+            main.stop_recording();
+        }
+        if (main.recording && limit.elapsed() < (seconds + 30) * 1000)
             return;
         watch.stop();
-        chores.stop();
-        const double wall_s = wall.isValid() ? wall.elapsed() / 1000.0 : 0;
-        const double clicks_s = clicks.elapsed() / 1000.0;
-        const QString path = main.recording_file();
-        main.stop_recording();
+        path = main.recording_file();
         QStringList paths;
         for (int row = 0; row < list.count(); ++row)
             paths << list.path_of(row);
         const double cpu = cpu_seconds() - cpu_before;
         rusage u{};
         getrusage(RUSAGE_SELF, &u);
-        const Check c = check_tone(paths, 1000.0);
+        const Check c = check_tone(paths, soak_tone_hz);
         std::printf("file=%s files=%d clicks_s=%.3f wall_s=%.3f file_s=%.3f discontinuities=%d "
-                    "cpu_s=%.3f cpu_per_min_s=%.3f maxrss_kib=%ld\n",
+                    "cpu_s=%.3f cpu_per_min_s=%.3f maxrss_kib=%ld lengths=%s breaks_at=%s\n",
                     qPrintable(path), c.files, clicks_s, wall_s, c.seconds, c.discontinuities, cpu,
-                    cpu / (c.seconds / 60.0), u.ru_maxrss);
+                    cpu / (c.seconds / 60.0), u.ru_maxrss, qPrintable(c.lengths.join(',')),
+                    qPrintable(c.breaks.isEmpty() ? QStringLiteral("-") : c.breaks.join(',')));
         QCoreApplication::exit(0);
     });
     watch.start(250); // slow enough not to weigh on the CPU being measured

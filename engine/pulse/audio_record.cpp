@@ -363,7 +363,17 @@ void TAudioRecord2::Split()
     end_run(Hold::split);
 }
 
-void TAudioRecord2::end_run(Hold hold)
+int64_t TAudioRecord2::StreamPosition() const
+{
+    return m_stream_open ? position_now() : -1;
+}
+
+void TAudioRecord2::StopAt(int64_t position)
+{
+    end_run(Hold::none, position);
+}
+
+void TAudioRecord2::end_run(Hold hold, int64_t at)
 {
     if (!m_running) {
         // Stop after a pause or split: the stream has nothing more to give.
@@ -377,6 +387,8 @@ void TAudioRecord2::end_run(Hold hold)
     m_running = false;
     m_timer.stop();
     int64_t end = position_now();
+    if (at >= 0)
+        end = std::min(end, at);
     {
         std::lock_guard lock(m_mutex);
         const int64_t frame = std::max(m_stream_channels, 1);
@@ -428,9 +440,8 @@ bool TAudioRecord2::check_drain()
         }
         // A source that stalls is given up after ~2.5 s; one whose sound is
         // still coming in (a loaded server can lag further) gets up to 5 s.
-        const bool given_up =
-            now >= m_drain_until &&
-            (now - m_drain_progress_at >= 500 || now >= m_drain_until + 2500);
+        const bool given_up = now >= m_drain_until &&
+                              (now - m_drain_progress_at >= 500 || now >= m_drain_until + 2500);
         if (complete || !m_stream_open || given_up) {
             // A stream that ends here still hands over its last data to the run.
             if (m_hold == Hold::none)

@@ -70,6 +70,11 @@ public:
     // Ends the run like Stop and keeps the stream for a few seconds: the next
     // Start goes on with the very sample after this run's last one.
     void Split();
+    // Where the stream is now, for a later StopAt; -1 without a stream.
+    int64_t StreamPosition() const;
+    // Stop with the run ending at an earlier StreamPosition (a stop asked
+    // for while the previous file was still being finished).
+    void StopAt(int64_t position);
     // After Stop, Pause or Split: true once the run's last sample has arrived
     // (or ~2.5 s went by without it, up to 5 s while data still comes in, or
     // the stream failed). Until then
@@ -99,7 +104,7 @@ signals:
 
 private:
     enum class Hold { none, pause, split };
-    void end_run(Hold hold);
+    void end_run(Hold hold, int64_t at = -1);
     bool check_drain();
     void open_stream(const InputLineInfo &line);
     void close_stream();

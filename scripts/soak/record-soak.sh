@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Soak runs of a real recording against the private sound server, with a
-# continuous 1000 Hz tone playing into its null sink:
+# continuous 1013 Hz tone playing into its null sink:
 #   record-soak.sh cpu [SECONDS]      Velquor (MP3 defaults) and ffmpeg's own
 #                                     pulse + libmp3lame recorder side by side,
 #                                     CPU seconds per minute recorded
@@ -18,12 +18,12 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 mode=${1:-cpu}
 seconds=${2:-60}
 limit=${3:-60}
-bin="$root/build/app/record_soak"
+bin=${VELQUOR_SOAK_BIN:-"$root/build/app/record_soak"}
 
 inner() {
   out=$(mktemp -d)
   tone="$out/tone.raw"
-  sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tone" synth $((seconds + 30)) sine 1000 vol 0.5
+  sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tone" synth $((seconds + 30)) sine 1013 vol 0.5
   paplay --raw --device=velquor_null --rate=44100 --channels=2 --format=s16le "$tone" &
   player=$!
   sleep 1

@@ -35,7 +35,14 @@ int playable_ms(const QString &path)
     return ms;
 }
 
-enum class Loss { sink_unloaded, server_killed, server_restarted };
+enum class Loss {
+    sink_unloaded,
+    server_killed,
+    server_restarted,
+    // The session's PipeWire stays, its pulse server goes (and comes back).
+    pipewire_pulse_killed,
+    pipewire_pulse_restarted
+};
 
 class LostSource : public ::testing::TestWithParam<Loss>
 {
@@ -52,9 +59,14 @@ protected:
 
 TEST_P(LostSource, TheFileIsFinishedAndTheUserTold)
 {
-    OwnServer server;
+    const bool pipewire_pulse =
+        GetParam() == Loss::pipewire_pulse_killed || GetParam() == Loss::pipewire_pulse_restarted;
+    if (pipewire_pulse && qgetenv("VELQUOR_TEST_SERVER") != "pipewire")
+        GTEST_SKIP() << "needs the PipeWire session of scripts/with-pipewire.sh";
+    OwnServer server(pipewire_pulse);
     ASSERT_TRUE(server.start());
     const ServerEnvironment env(server);
+    put_setting(QStringLiteral("source"), QStringLiteral("device name"), server.monitor());
     AppOptions options;
     options.real_sound_server = true;
     AppHarness app(options);
@@ -79,6 +91,8 @@ TEST_P(LostSource, TheFileIsFinishedAndTheUserTold)
     }
     case Loss::server_killed:
     case Loss::server_restarted:
+    case Loss::pipewire_pulse_killed:
+    case Loss::pipewire_pulse_restarted:
         server.kill();
         break;
     }
@@ -90,7 +104,7 @@ TEST_P(LostSource, TheFileIsFinishedAndTheUserTold)
     EXPECT_EQ(app.list->image_of(0), image_idle);
     const QString time_shown = app.label(QStringLiteral("Time"));
 
-    if (GetParam() == Loss::server_restarted) {
+    if (GetParam() == Loss::server_restarted || GetParam() == Loss::pipewire_pulse_restarted) {
         ASSERT_TRUE(server.restart());
         ASSERT_TRUE(test_support::wait_until([&] { return app.main->recording; }, 12000))
             << "the recording goes on once the server is back";
@@ -116,15 +130,20 @@ TEST_P(LostSource, TheFileIsFinishedAndTheUserTold)
 
 INSTANTIATE_TEST_SUITE_P(Losses, LostSource,
                          ::testing::Values(Loss::sink_unloaded, Loss::server_killed,
-                                           Loss::server_restarted),
+                                           Loss::server_restarted, Loss::pipewire_pulse_killed,
+                                           Loss::pipewire_pulse_restarted),
                          [](const auto &info) {
                              switch (info.param) {
                              case Loss::sink_unloaded:
                                  return std::string("SinkUnloaded");
                              case Loss::server_killed:
                                  return std::string("ServerKilled");
-                             default:
+                             case Loss::server_restarted:
                                  return std::string("ServerRestarted");
+                             case Loss::pipewire_pulse_killed:
+                                 return std::string("PipewirePulseKilled");
+                             default:
+                                 return std::string("PipewirePulseRestarted");
                              }
                          });
 

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -294,6 +295,39 @@ TEST_F(Recording, TheLimitRollsOverIntoNewFilesWithoutOverwriting)
     EXPECT_EQ(paths.size(), app.list->count()) << "a file of this run was overwritten";
     EXPECT_TRUE(paths.contains(expected_path("2026-12-08_10;00;00.wav")));
     EXPECT_TRUE(paths.contains(expected_path("2026-12-08_10;00;00_2.wav")));
+}
+
+TEST_F(Recording, AStopWhileARollOverWaitsForItsSoundEndsTheNextFileAtItsMoment)
+{
+    put_setting(QStringLiteral("limit"), QStringLiteral("enable limit"), QStringLiteral("1"));
+    put_setting(QStringLiteral("limit"), QStringLiteral("time"), QStringLiteral("2"));
+    put_setting(QStringLiteral("limit"), QStringLiteral("new"), QStringLiteral("1"));
+    put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("2"));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    app.push_seconds(1.9);
+    app.settle();
+    // The source's clock runs ahead of its data, as on a null sink's monitor:
+    // the roll-over at 2.5 s waits for the sound up to then.
+    const int64_t rate = 44100;
+    app.capture->source_frames = rate * 25 / 10;
+    bool stop_sent = false;
+    QTimer::singleShot(400, [&] {
+        // A stop from a timer or a command while the first file is finished.
+        app.capture->source_frames = rate * 28 / 10;
+        app.main->stop_recording();
+        stop_sent = true;
+        app.push_seconds(1.0);
+    });
+    app.push_seconds(0.2);
+    ASSERT_TRUE(test_support::wait_until([&] { return stop_sent && !app.main->recording; }, 6000))
+        << "the stop was lost";
+    ASSERT_EQ(app.list->count(), 2);
+    EXPECT_NEAR(decode(app.list->path_of(0)).duration_ms, 2500, 30);
+    EXPECT_NEAR(decode(app.list->path_of(1)).duration_ms, 300, 30) << "ends at the stop's moment";
+    EXPECT_EQ(app.list->image_of(1), image_idle);
+    app.settle();
+    EXPECT_FALSE(app.main->recording);
 }
 
 TEST_F(Recording, TheLimitWithoutNewFileStops)

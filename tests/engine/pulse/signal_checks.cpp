@@ -214,7 +214,38 @@ qint64 PrivateSink::play_tone(double frequency, double seconds, double left, dou
     return pid;
 }
 
-OwnServer::OwnServer() = default;
+OwnServer::OwnServer(bool pipewire_pulse) : m_pipewire_pulse(pipewire_pulse)
+{
+    if (pipewire_pulse)
+        m_sink = QStringLiteral("own_null_") + QUuid::createUuid().toString(QUuid::Id128).left(10);
+}
+
+bool OwnServer::start_pipewire_pulse()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Its socket is <PULSE_RUNTIME_PATH>/native; the graph is the session's.
+    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), m_dir.path());
+    m_process.setProcessEnvironment(env);
+    m_process.setProgram(QStringLiteral("pipewire-pulse"));
+    m_process.setArguments({});
+    m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("log")));
+    m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("log")));
+    m_process.start();
+    if (!m_process.waitForStarted(5000))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000) {
+        if (QFile::exists(m_dir.filePath(QStringLiteral("native"))) &&
+            !pactl({QStringLiteral("info")}).isEmpty())
+            return !pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                           QStringLiteral("sink_name=") + m_sink, QStringLiteral("rate=44100")})
+                        .trimmed()
+                        .isEmpty();
+        QThread::msleep(20);
+    }
+    return false;
+}
 
 OwnServer::~OwnServer()
 {
@@ -228,6 +259,8 @@ QString OwnServer::address() const
 
 bool OwnServer::start()
 {
+    if (m_pipewire_pulse)
+        return start_pipewire_pulse();
     QFile script(m_dir.filePath(QStringLiteral("server.pa")));
     if (!script.open(QIODevice::WriteOnly))
         return false;

@@ -88,11 +88,13 @@ private:
 // Runs pactl; its standard output, empty on failure.
 QString pactl(const QStringList &args);
 
-// A pulseaudio of the test's own with a null sink, on its own socket.
+// A pulseaudio of the test's own with a null sink, on its own socket; or,
+// with `pipewire_pulse`, a pipewire-pulse of its own beside the session's
+// PipeWire, whose devices outlive it as on a desktop.
 class OwnServer
 {
 public:
-    OwnServer();
+    explicit OwnServer(bool pipewire_pulse = false);
     ~OwnServer();
     bool start();             // false when it did not come up in ~5 s
     QString address() const;  // "unix:/…/native"
@@ -103,10 +105,15 @@ public:
     bool restart();
     // pactl against this server.
     QString pactl(const QStringList &args) const;
+    // The source of its null sink.
+    QString monitor() const { return m_sink + QStringLiteral(".monitor"); }
 
 private:
+    bool start_pipewire_pulse();
     QTemporaryDir m_dir;
     QProcess m_process;
+    bool m_pipewire_pulse = false;
+    QString m_sink = QStringLiteral("own_null");
 };
 
 } // namespace signal_checks
