@@ -42,7 +42,7 @@ print(f"start-up: velquor {velquor:.1f} ms, bare Qt window {bare:.1f} ms, ratio 
 PY
 
   tone="$out/tone.raw"
-  sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tone" synth $((PERF_SECONDS + 30)) sine 1000 vol 0.5
+  sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tone" synth $((PERF_SECONDS + 30)) sine 1013 vol 0.5
   paplay --raw --device=velquor_null --rate=44100 --channels=2 --format=s16le "$tone" &
   player=$!
   sleep 1
