@@ -254,6 +254,20 @@ double median_lead(const SampleArray &heard, const Span &span, double from, doub
     return leads.empty() ? 0 : leads[leads.size() / 2];
 }
 
+// `mono` less its stretches of 10 ms without a sample past `threshold`.
+SampleArray without_silence(const SampleArray &mono, int threshold)
+{
+    const size_t window = monitor_rate / 100;
+    SampleArray out;
+    for (size_t at = 0; at < mono.size(); at += window) {
+        const size_t end = std::min(at + window, mono.size());
+        if (peak(mono, at, end) > threshold)
+            out.insert(out.end(), mono.begin() + static_cast<std::ptrdiff_t>(at),
+                       mono.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    return out;
+}
+
 TEST_F(TwoTones, PauseAndResumeGoOnFromWhatWasHeard)
 {
     const QString path = dir.filePath(QStringLiteral("sweep.wav"));
@@ -272,12 +286,14 @@ TEST_F(TwoTones, PauseAndResumeGoOnFromWhatWasHeard)
             EXPECT_EQ(app->list->image_of(0), image_playing);
         },
         5.0);
-    const Span span = loud_span(heard, 1500);
+    // Some servers' monitors record the pause as silence, others leave it
+    // out: without it, the sweep reads on without a jump exactly when
+    // nothing was skipped or repeated.
+    const SampleArray sound = without_silence(heard, 1500);
+    const Span span = loud_span(sound, 1500);
     ASSERT_TRUE(span.found());
-    // The sink's monitor drops the silence of the pause, so the sweep reads
-    // on without a jump exactly when nothing was skipped or repeated.
-    const double before = median_lead(heard, span, 0.1, 0.6);
-    const double after = median_lead(heard, span, 1.6, 3.2);
+    const double before = median_lead(sound, span, 0.1, 0.6);
+    const double after = median_lead(sound, span, 1.6, 3.2);
     EXPECT_NEAR(after, before, 0.05);
 }
 
