@@ -8,6 +8,9 @@
 #include "fake_playback_backend.h"
 #include "main.h"
 #include "services.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <deque>
@@ -148,3 +151,17 @@ void put_setting(const QString &section, const QString &key, const QString &valu
 QString read_setting(const QString &section, const QString &key);
 // The skin rectangle of an element of the main skin form, from the skin file.
 QRect element_rect(const QString &skin_file, const QString &form, const QString &element);
+
+// Recordings against the real sound server, written into a folder of their own.
+template <typename Param>
+class RecordingToFolder : public ::testing::TestWithParam<Param>
+{
+protected:
+    QTemporaryDir out;
+    void SetUp() override
+    {
+        ASSERT_TRUE(test_support::require_pulse());
+        reset_settings();
+        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    }
+};

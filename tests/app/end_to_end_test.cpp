@@ -67,16 +67,8 @@ struct Tone {
     ~Tone() { test_support::kill_player(pid); }
 };
 
-class EndToEnd : public ::testing::TestWithParam<std::pair<int, const char *>>
+class EndToEnd : public RecordingToFolder<std::pair<int, const char *>>
 {
-protected:
-    QTemporaryDir out;
-    void SetUp() override
-    {
-        ASSERT_TRUE(test_support::require_pulse());
-        reset_settings();
-        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
-    }
 };
 
 TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)

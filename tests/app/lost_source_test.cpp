@@ -44,15 +44,12 @@ enum class Loss {
     pipewire_pulse_restarted
 };
 
-class LostSource : public ::testing::TestWithParam<Loss>
+class LostSource : public RecordingToFolder<Loss>
 {
 protected:
-    QTemporaryDir out;
     void SetUp() override
     {
-        ASSERT_TRUE(test_support::require_pulse());
-        reset_settings();
-        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+        RecordingToFolder::SetUp();
         put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("2"));
     }
 };

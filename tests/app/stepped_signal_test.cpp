@@ -133,16 +133,8 @@ Placement place(const QString &path)
     return p;
 }
 
-class SteppedSignal : public ::testing::TestWithParam<std::tuple<std::pair<int, const char *>, int>>
+class SteppedSignal : public RecordingToFolder<std::tuple<std::pair<int, const char *>, int>>
 {
-protected:
-    QTemporaryDir out;
-    void SetUp() override
-    {
-        ASSERT_TRUE(test_support::require_pulse());
-        reset_settings();
-        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
-    }
 };
 
 TEST_P(SteppedSignal, TheFileBeginsAndEndsWithTheSoundOfTheClicks)
