@@ -266,12 +266,22 @@ TEST_F(Recording, AnEmptyFolderSettingMeansTheMusicFolder)
     QFile::remove(app.main->current_file);
 }
 
-TEST_F(Recording, TheLimitRollsOverIntoNewFilesWithoutOverwriting)
+namespace
+{
+
+void roll_over_wav_every_two_seconds()
 {
     put_setting(QStringLiteral("limit"), QStringLiteral("enable limit"), QStringLiteral("1"));
     put_setting(QStringLiteral("limit"), QStringLiteral("time"), QStringLiteral("2"));
     put_setting(QStringLiteral("limit"), QStringLiteral("new"), QStringLiteral("1"));
     put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("2"));
+}
+
+} // namespace
+
+TEST_F(Recording, TheLimitRollsOverIntoNewFilesWithoutOverwriting)
+{
+    roll_over_wav_every_two_seconds();
     AppHarness app;
     app.click(QStringLiteral("Record"));
     // The clock stands still: every file of this run starts in the same second.
@@ -299,10 +309,7 @@ TEST_F(Recording, TheLimitRollsOverIntoNewFilesWithoutOverwriting)
 
 TEST_F(Recording, AStopWhileARollOverWaitsForItsSoundEndsTheNextFileAtItsMoment)
 {
-    put_setting(QStringLiteral("limit"), QStringLiteral("enable limit"), QStringLiteral("1"));
-    put_setting(QStringLiteral("limit"), QStringLiteral("time"), QStringLiteral("2"));
-    put_setting(QStringLiteral("limit"), QStringLiteral("new"), QStringLiteral("1"));
-    put_setting(QStringLiteral("format"), QStringLiteral("format"), QStringLiteral("2"));
+    roll_over_wav_every_two_seconds();
     AppHarness app;
     app.click(QStringLiteral("Record"));
     app.push_seconds(1.9);

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -233,18 +232,17 @@ bool OwnServer::start_pipewire_pulse()
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return false;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 5000) {
-        if (QFile::exists(m_dir.filePath(QStringLiteral("native"))) &&
-            !pactl({QStringLiteral("info")}).isEmpty())
-            return !pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                           QStringLiteral("sink_name=") + m_sink, QStringLiteral("rate=44100")})
-                        .trimmed()
-                        .isEmpty();
-        QThread::msleep(20);
-    }
-    return false;
+    if (!test_support::wait_until(
+            [&] {
+                return QFile::exists(m_dir.filePath(QStringLiteral("native"))) &&
+                       !pactl({QStringLiteral("info")}).isEmpty();
+            },
+            5000))
+        return false;
+    return !pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                   QStringLiteral("sink_name=") + m_sink, QStringLiteral("rate=44100")})
+                .trimmed()
+                .isEmpty();
 }
 
 OwnServer::~OwnServer()
@@ -289,14 +287,8 @@ bool OwnServer::start()
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return false;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 5000) {
-        if (QFile::exists(m_dir.filePath(QStringLiteral("native"))))
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
+    return test_support::wait_until(
+        [&] { return QFile::exists(m_dir.filePath(QStringLiteral("native"))); }, 5000);
 }
 
 void OwnServer::kill()
