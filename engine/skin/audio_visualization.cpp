@@ -92,12 +92,20 @@ struct TAudioVisualizationEx2::Impl {
         return std::max(v, m_bars[bar]);
     }
 
-    bool ticks_settled(qint64 now) const
+    // Milliseconds until a tick drawn above its bar moves down a spot, or -1
+    // when none is: a tick level with its bar never changes the picture again.
+    int next_change_ms(int spots, qint64 now) const
     {
-        for (int b = 0; b < bar_count; ++b)
-            if (peak_at(b, now) > m_bars[b] + 1e-9)
-                return false;
-        return true;
+        qint64 next = -1;
+        for (int b = 0; b < bar_count; ++b) {
+            if (std::lround(peak_at(b, now) * spots) <= std::lround(m_bars[b] * spots))
+                continue;
+            const qint64 age = now - m_peak_time[b];
+            const qint64 steps = age < tick_hold_ms ? 0 : (age - tick_hold_ms) / tick_step_ms;
+            const qint64 at = tick_hold_ms + (steps + 1) * tick_step_ms - age;
+            next = next < 0 ? at : std::min(next, at);
+        }
+        return static_cast<int>(next);
     }
 
     void analyse(const SampleArray &samples)
@@ -147,11 +155,10 @@ TAudioVisualizationEx2::TAudioVisualizationEx2(QWidget *parent)
 {
     setFixedSize(107, 60);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_impl->m_release_timer.setInterval(tick_repaint_ms);
+    m_impl->m_release_timer.setSingleShot(true);
     connect(&m_impl->m_release_timer, &QTimer::timeout, this, [this] {
         refresh();
-        if (m_impl->ticks_settled(m_impl->m_clock()))
-            m_impl->m_release_timer.stop();
+        schedule_release();
     });
 }
 
@@ -175,9 +182,23 @@ void TAudioVisualizationEx2::ShowArray(const SampleArray &samples)
             m_impl->m_peak_time[b] = now;
         }
     }
-    if (!m_impl->ticks_settled(now) && !m_impl->m_release_timer.isActive())
-        m_impl->m_release_timer.start();
     refresh();
+    schedule_release();
+}
+
+void TAudioVisualizationEx2::schedule_release()
+{
+    // Woken only when a tick will move, and never more than 25 times a second.
+    const int spots = height() / (spot_height + spot_interval);
+    const int next = m_impl->next_change_ms(spots, m_impl->m_clock());
+    QTimer &timer = m_impl->m_release_timer;
+    if (next < 0) {
+        timer.stop();
+        return;
+    }
+    const int delay = std::max(next, tick_repaint_ms);
+    if (!timer.isActive() || timer.remainingTime() > delay)
+        timer.start(delay);
 }
 
 void TAudioVisualizationEx2::refresh()

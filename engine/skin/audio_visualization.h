@@ -40,6 +40,7 @@ protected:
 
 private:
     void refresh(); // repaints only when the picture changed
+    void schedule_release(); // wakes when a falling tick next moves
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

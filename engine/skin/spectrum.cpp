@@ -4,6 +4,18 @@
 #include <numbers>
 #include <stdexcept>
 
+namespace
+{
+
+// Without -ffast-math, std::complex's operator* goes through a library call
+// that handles infinities; these values are always finite.
+std::complex<float> mul(std::complex<float> a, std::complex<float> b)
+{
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+} // namespace
+
 RealSpectrum::RealSpectrum(int size) : m_size(size)
 {
     if (size < 4 || (size & (size - 1)) != 0)
@@ -38,7 +50,7 @@ void RealSpectrum::transform(const float *in, float *out)
             for (int j = 0; j < len / 2; ++j) {
                 const std::complex<float> w = m_twiddle[j * step];
                 const std::complex<float> a = m_work[start + j];
-                const std::complex<float> b = m_work[start + j + len / 2] * w;
+                const std::complex<float> b = mul(m_work[start + j + len / 2], w);
                 m_work[start + j] = a + b;
                 m_work[start + j + len / 2] = a - b;
             }
@@ -48,9 +60,10 @@ void RealSpectrum::transform(const float *in, float *out)
         const std::complex<float> z = m_work[k % half];
         const std::complex<float> zc = std::conj(m_work[(half - k) % half]);
         const std::complex<float> even = 0.5f * (z + zc);
-        const std::complex<float> odd = std::complex<float>(0.0f, -0.5f) * (z - zc);
+        const std::complex<float> d = z - zc;
+        const std::complex<float> odd(0.5f * d.imag(), -0.5f * d.real()); // -i/2 times d
         const std::complex<float> w = k < half ? m_twiddle[k] : std::complex<float>(-1.0f, 0.0f);
-        const std::complex<float> x = even + w * odd;
+        const std::complex<float> x = even + mul(w, odd);
         out[2 * k] = x.real();
         out[2 * k + 1] = x.imag();
     }
