@@ -1,6 +1,8 @@
 #include "skin/audio_visualization.h"
 
+#include <QEvent>
 #include <QImage>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -225,6 +227,38 @@ TEST(LevelDisplay, PeakTicksHoldThenFallOneSpotPerStep)
     // A louder bar lifts the tick again at once.
     w.ShowArray(sine(1000, 1024, 0.1));
     EXPECT_EQ(w.peak_levels()[bar], w.bar_levels()[bar]);
+}
+
+// Counts the paints a widget makes on its own.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST(LevelDisplay, AFallingTickRepaintsByItselfThenTheDisplayRests)
+{
+    TAudioVisualizationEx2 w;
+    PaintCounter counter;
+    w.installEventFilter(&counter);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.ShowArray(sine(1000, 1024, 1.0));
+    const int bar = loudest_bar(w.bar_levels());
+    w.ShowArray(SampleArray(1024, 0));
+    QCoreApplication::processEvents();
+    counter.paints = 0;
+    // The tick holds 200 ms, then falls a spot per 20 ms: down in 0.6 s.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.peak_levels()[bar] == 0.0; }, 5000));
+    QTest::qWait(100);
+    EXPECT_GE(counter.paints, 3) << "the fall is shown without new samples";
+    counter.paints = 0;
+    QTest::qWait(300);
+    EXPECT_EQ(counter.paints, 0) << "nothing moves, nothing is repainted";
+    EXPECT_EQ(green_pixels(render(w)), 0);
 }
 
 } // namespace
