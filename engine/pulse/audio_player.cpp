@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <algorithm>
 #include <cstdlib>
+#include <span>
 
 namespace
 {
@@ -84,9 +85,13 @@ size_t TAudioPlayer2::Impl::pull(uint64_t id, int16_t *out, size_t count, bool &
         }
     }
     const size_t cap = ring.size();
-    for (size_t i = 0; i < n; ++i)
-        ring[static_cast<size_t>(written + static_cast<int64_t>(i)) % cap] = out[i];
-    written += static_cast<int64_t>(n);
+    for (size_t done = 0; done < n;) {
+        const size_t at = static_cast<size_t>(written) % cap;
+        const size_t chunk = std::min(n - done, cap - at);
+        std::copy_n(out + done, chunk, ring.begin() + static_cast<std::ptrdiff_t>(at));
+        done += chunk;
+        written += static_cast<int64_t>(chunk);
+    }
     if (arrays_done > 0)
         post();
     return n;
@@ -163,11 +168,18 @@ void TAudioPlayer2::Impl::tick()
         std::lock_guard lock(mutex);
         const int64_t cap = static_cast<int64_t>(ring.size());
         const int64_t from = std::max({level_from, position - cap, written - cap, int64_t{0}});
-        for (int64_t i = from; i < position; ++i) {
-            const int level =
-                std::min(std::abs(static_cast<int>(ring[static_cast<size_t>(i % cap)])), 32767);
-            int &peak = (channels < 2 || i % channels == 0) ? left : right;
-            peak = std::max(peak, level);
+        // The ring in at most two straight runs: no division per sample.
+        int channel = channels < 2 ? 0 : static_cast<int>(from % channels);
+        for (int64_t i = from; i < position;) {
+            const size_t at = static_cast<size_t>(i % cap);
+            const size_t n = static_cast<size_t>(std::min<int64_t>(position - i, cap - static_cast<int64_t>(at)));
+            for (const int16_t v : std::span(ring).subspan(at, n)) {
+                int &peak = channel == 0 ? left : right;
+                peak = std::max(peak, std::min(std::abs(static_cast<int>(v)), 32767));
+                if (channels > 1 && ++channel == channels)
+                    channel = 0;
+            }
+            i += static_cast<int64_t>(n);
         }
     }
     if (channels < 2)
@@ -300,7 +312,12 @@ SampleArray TAudioPlayer2::PeekArray(int count) const
     const int64_t from = std::max({end - std::max(count, 0), d.written - cap, int64_t{0}});
     SampleArray out;
     out.reserve(static_cast<size_t>(std::max<int64_t>(end - from, 0)));
-    for (int64_t i = from; i < end; ++i)
-        out.push_back(d.ring[static_cast<size_t>(i % cap)]);
+    for (int64_t i = from; i < end;) {
+        const size_t at = static_cast<size_t>(i % cap);
+        const size_t n = static_cast<size_t>(std::min<int64_t>(end - i, cap - static_cast<int64_t>(at)));
+        out.insert(out.end(), d.ring.begin() + static_cast<std::ptrdiff_t>(at),
+                   d.ring.begin() + static_cast<std::ptrdiff_t>(at + n));
+        i += static_cast<int64_t>(n);
+    }
     return out;
 }

@@ -529,10 +529,13 @@ void TAudioRecord2::on_data(const int16_t *samples, size_t count)
         accepted = true;
         // The run starts on a frame, so even offsets are the left channel.
         const size_t channels = static_cast<size_t>(m_stream_channels > 0 ? m_stream_channels : 1);
+        size_t channel = 0; // counted, not divided: this runs for every sample
         for (size_t i = 0; i < n; ++i) {
             const int level = std::min(std::abs(static_cast<int>(from[i])), 32767);
-            int &peak = (channels < 2 || i % channels == 0) ? m_peak_left : m_peak_right;
+            int &peak = channel == 0 ? m_peak_left : m_peak_right;
             peak = std::max(peak, level);
+            if (++channel == channels)
+                channel = 0;
         }
         if (channels < 2)
             m_peak_right = m_peak_left;
