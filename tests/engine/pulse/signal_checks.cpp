@@ -287,8 +287,15 @@ bool OwnServer::start()
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return false;
+    // The socket comes before the sink: wait for the source to record from.
     return test_support::wait_until(
-        [&] { return QFile::exists(m_dir.filePath(QStringLiteral("native"))); }, 5000);
+        [&] {
+            return QFile::exists(m_dir.filePath(QStringLiteral("native"))) &&
+                   pactl({QStringLiteral("list"), QStringLiteral("short"),
+                          QStringLiteral("sources")})
+                       .contains(QLatin1String("own_null.monitor"));
+        },
+        5000);
 }
 
 void OwnServer::kill()
