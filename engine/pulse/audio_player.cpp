@@ -60,6 +60,19 @@ struct TAudioPlayer2::Impl {
     uint64_t stream_id = 0;
     SampleArray ring; // samples pulled, at [absolute index % size]
     int64_t written = 0;
+
+    // The ring between two absolute indexes as at most two straight runs, so
+    // that no sample needs a division: f(offset in the ring, count) for each.
+    template <class F> void ring_runs(int64_t from, int64_t to, F &&f) const
+    {
+        const auto cap = static_cast<int64_t>(ring.size());
+        while (from < to) {
+            const int64_t at = from % cap;
+            const int64_t n = std::min(to - from, cap - at);
+            f(static_cast<size_t>(at), static_cast<size_t>(n));
+            from += n;
+        }
+    }
 };
 
 size_t TAudioPlayer2::Impl::pull(uint64_t id, int16_t *out, size_t count, bool &end)
@@ -84,14 +97,12 @@ size_t TAudioPlayer2::Impl::pull(uint64_t id, int16_t *out, size_t count, bool &
             ++arrays_done;
         }
     }
-    const size_t cap = ring.size();
-    for (size_t done = 0; done < n;) {
-        const size_t at = static_cast<size_t>(written) % cap;
-        const size_t chunk = std::min(n - done, cap - at);
-        std::copy_n(out + done, chunk, ring.begin() + static_cast<std::ptrdiff_t>(at));
-        done += chunk;
-        written += static_cast<int64_t>(chunk);
-    }
+    const int16_t *in = out;
+    ring_runs(written, written + static_cast<int64_t>(n), [&](size_t at, size_t run) {
+        std::copy_n(in, run, ring.begin() + static_cast<std::ptrdiff_t>(at));
+        in += run;
+    });
+    written += static_cast<int64_t>(n);
     if (arrays_done > 0)
         post();
     return n;
@@ -168,19 +179,15 @@ void TAudioPlayer2::Impl::tick()
         std::lock_guard lock(mutex);
         const int64_t cap = static_cast<int64_t>(ring.size());
         const int64_t from = std::max({level_from, position - cap, written - cap, int64_t{0}});
-        // The ring in at most two straight runs: no division per sample.
         int channel = channels < 2 ? 0 : static_cast<int>(from % channels);
-        for (int64_t i = from; i < position;) {
-            const size_t at = static_cast<size_t>(i % cap);
-            const size_t n = static_cast<size_t>(std::min<int64_t>(position - i, cap - static_cast<int64_t>(at)));
-            for (const int16_t v : std::span(ring).subspan(at, n)) {
+        ring_runs(from, position, [&](size_t at, size_t run) {
+            for (const int16_t v : std::span(ring).subspan(at, run)) {
                 int &peak = channel == 0 ? left : right;
                 peak = std::max(peak, std::min(std::abs(static_cast<int>(v)), 32767));
                 if (channels > 1 && ++channel == channels)
                     channel = 0;
             }
-            i += static_cast<int64_t>(n);
-        }
+        });
     }
     if (channels < 2)
         right = left;
@@ -312,12 +319,10 @@ SampleArray TAudioPlayer2::PeekArray(int count) const
     const int64_t from = std::max({end - std::max(count, 0), d.written - cap, int64_t{0}});
     SampleArray out;
     out.reserve(static_cast<size_t>(std::max<int64_t>(end - from, 0)));
-    for (int64_t i = from; i < end;) {
-        const size_t at = static_cast<size_t>(i % cap);
-        const size_t n = static_cast<size_t>(std::min<int64_t>(end - i, cap - static_cast<int64_t>(at)));
-        out.insert(out.end(), d.ring.begin() + static_cast<std::ptrdiff_t>(at),
-                   d.ring.begin() + static_cast<std::ptrdiff_t>(at + n));
-        i += static_cast<int64_t>(n);
-    }
+    const auto first = d.ring.begin();
+    d.ring_runs(from, end, [&](size_t at, size_t run) {
+        out.insert(out.end(), first + static_cast<std::ptrdiff_t>(at),
+                   first + static_cast<std::ptrdiff_t>(at + run));
+    });
     return out;
 }

@@ -96,9 +96,10 @@ struct TAudioVisualizationEx2::Impl {
     // when none is: a tick level with its bar never changes the picture again.
     int next_change_ms(int spots, qint64 now) const
     {
+        const std::vector<int> drawn = picture(spots, now);
         qint64 next = -1;
         for (int b = 0; b < bar_count; ++b) {
-            if (std::lround(peak_at(b, now) * spots) <= std::lround(m_bars[b] * spots))
+            if (drawn[2 * b + 1] <= drawn[2 * b])
                 continue;
             const qint64 age = now - m_peak_time[b];
             const qint64 steps = age < tick_hold_ms ? 0 : (age - tick_hold_ms) / tick_step_ms;
@@ -189,8 +190,7 @@ void TAudioVisualizationEx2::ShowArray(const SampleArray &samples)
 void TAudioVisualizationEx2::schedule_release()
 {
     // Woken only when a tick will move, and never more than 25 times a second.
-    const int spots = height() / (spot_height + spot_interval);
-    const int next = m_impl->next_change_ms(spots, m_impl->m_clock());
+    const int next = m_impl->next_change_ms(spot_count(), m_impl->m_clock());
     QTimer &timer = m_impl->m_release_timer;
     if (next < 0) {
         timer.stop();
@@ -201,10 +201,14 @@ void TAudioVisualizationEx2::schedule_release()
         timer.start(delay);
 }
 
+int TAudioVisualizationEx2::spot_count() const
+{
+    return height() / (spot_height + spot_interval);
+}
+
 void TAudioVisualizationEx2::refresh()
 {
-    const int spots = height() / (spot_height + spot_interval);
-    if (m_impl->picture(spots, m_impl->m_clock()) != m_impl->m_painted)
+    if (m_impl->picture(spot_count(), m_impl->m_clock()) != m_impl->m_painted)
         update();
 }
 
@@ -251,8 +255,7 @@ void TAudioVisualizationEx2::paintEvent(QPaintEvent *)
     const int w = width();
     const int h = height();
     const int pitch = spot_height + spot_interval;
-    const int spots = h / pitch;
-    m_impl->m_painted = m_impl->picture(spots, m_impl->m_clock());
+    m_impl->m_painted = m_impl->picture(spot_count(), m_impl->m_clock());
     for (int b = 0; b < bar_count; ++b) {
         // Spread the spare pixels so the bars fill the width exactly.
         const int x0 = b * (w + line_interval) / bar_count;

@@ -1,6 +1,7 @@
 #include "app_harness.h"
 
 #include "ID3.h"
+#include "audio/audio_file.h"
 #include "dir.h"
 #include "option.h"
 #include "pulse/audio_record.h"
@@ -193,4 +194,19 @@ QRect element_rect(const QString &skin_file, const QString &form, const QString 
         }
     }
     return {};
+}
+
+std::vector<double> first_channel(const QString &path, uint32_t *rate)
+{
+    TAudioFile2 file;
+    file.OpenFile(path, 0, 1);
+    const auto channels = static_cast<size_t>(std::max(file.Channels(), 1));
+    if (rate)
+        *rate = file.SampleRate();
+    std::vector<double> samples;
+    for (SampleArray a = file.ReadArray(8820); !a.empty(); a = file.ReadArray(8820))
+        for (size_t i = 0; i + channels <= a.size(); i += channels)
+            samples.push_back(a[i] / 32768.0);
+    file.CloseFile();
+    return samples;
 }

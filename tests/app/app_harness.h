@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class Tfm_option;
 class Tfm_id3;
@@ -109,7 +110,7 @@ struct AppOptions {
     QString program_folder = QStringLiteral(VELQUOR_APP_DIR);
     std::vector<CaptureDeviceInfo> devices; // empty: one device with one line
     bool server_present = true;
-    QString default_source; // the fake server's default source
+    QString default_source;     // the fake server's default source
     bool fake_playback = false; // else the real sound server plays
     QString playback_sink;      // the real server's sink to play into; empty: its default
 };
@@ -151,10 +152,11 @@ void put_setting(const QString &section, const QString &key, const QString &valu
 QString read_setting(const QString &section, const QString &key);
 // The skin rectangle of an element of the main skin form, from the skin file.
 QRect element_rect(const QString &skin_file, const QString &form, const QString &element);
+// A recording's first channel, decoded, in [-1, 1); its sample rate into *rate.
+std::vector<double> first_channel(const QString &path, uint32_t *rate = nullptr);
 
 // Recordings against the real sound server, written into a folder of their own.
-template <typename Param>
-class RecordingToFolder : public ::testing::TestWithParam<Param>
+template <typename Param> class RecordingToFolder : public ::testing::TestWithParam<Param>
 {
 protected:
     QTemporaryDir out;

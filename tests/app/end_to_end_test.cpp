@@ -2,7 +2,6 @@
 // null sink, recorded from its monitor through the skin's commands.
 #include "app_harness.h"
 
-#include "audio/audio_file.h"
 #include "option.h"
 #include "pulse/audio_record.h"
 #include "recordlist.h"
@@ -27,15 +26,9 @@ struct Analysis {
 
 Analysis analyse(const QString &path, double skip_start, double skip_end)
 {
-    TAudioFile2 file;
-    file.OpenFile(path, 0, 1);
-    const int channels = file.Channels();
-    const double rate = file.SampleRate();
-    std::vector<double> mono;
-    for (SampleArray a = file.ReadArray(4410); !a.empty(); a = file.ReadArray(4410))
-        for (size_t i = 0; i + channels <= a.size(); i += channels)
-            mono.push_back(a[i] / 32768.0);
-    file.CloseFile();
+    uint32_t file_rate = 0;
+    const std::vector<double> mono = first_channel(path, &file_rate);
+    const double rate = file_rate;
     Analysis r;
     r.seconds = mono.size() / rate;
     const auto from = static_cast<size_t>(skip_start * rate);
@@ -183,12 +176,8 @@ TEST(EndToEndLimit, ARollOverEveryTwoSecondsJoinsWithoutAGap)
     std::vector<double> left;
     std::vector<size_t> joins;
     for (int row = 0; row < app.list->count(); ++row) {
-        TAudioFile2 file;
-        file.OpenFile(app.list->path_of(row), 0, 1);
-        for (SampleArray a = file.ReadArray(4410); !a.empty(); a = file.ReadArray(4410))
-            for (size_t i = 0; i + 1 < a.size(); i += 2)
-                left.push_back(a[i] / 32768.0);
-        file.CloseFile();
+        const std::vector<double> part = first_channel(app.list->path_of(row));
+        left.insert(left.end(), part.begin(), part.end());
         joins.push_back(left.size());
     }
     joins.pop_back();

@@ -4,7 +4,6 @@
 // and end with the step that was playing at its click, within one block.
 #include "app_harness.h"
 
-#include "audio/audio_file.h"
 #include "recordlist.h"
 #include "signal_checks.h"
 #include "test_support.h"
@@ -91,15 +90,8 @@ struct Placement {
 // Where in the stepped tone a file lies, from the step changes inside it.
 Placement place(const QString &path)
 {
-    TAudioFile2 file;
-    file.OpenFile(path, 0, 1);
-    const int channels = file.Channels();
-    const uint32_t file_rate = file.SampleRate();
-    std::vector<double> mono;
-    for (SampleArray a = file.ReadArray(8820); !a.empty(); a = file.ReadArray(8820))
-        for (size_t i = 0; i + channels <= a.size(); i += channels)
-            mono.push_back(a[i] / 32768.0);
-    file.CloseFile();
+    uint32_t file_rate = 0;
+    const std::vector<double> mono = first_channel(path, &file_rate);
     Placement p;
     if (file_rate == 0)
         return p;

@@ -291,8 +291,8 @@ bool OwnServer::start()
     return test_support::wait_until(
         [&] {
             return QFile::exists(m_dir.filePath(QStringLiteral("native"))) &&
-                   pactl({QStringLiteral("list"), QStringLiteral("short"),
-                          QStringLiteral("sources")})
+                   pactl(
+                       {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")})
                        .contains(QLatin1String("own_null.monitor"));
         },
         5000);
