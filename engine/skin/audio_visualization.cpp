@@ -117,12 +117,13 @@ struct TAudioVisualizationEx2::Impl {
         const int first = frames_total - frames;
         float *in = m_in.data();
         std::fill(in, in + fft_size, 0.0f);
+        const float scale = 1.0f / (32768.0f * static_cast<float>(channels));
         for (int f = 0; f < frames; ++f) {
             int sum = 0;
             const size_t base = static_cast<size_t>(first + f) * channels;
             for (int c = 0; c < channels; ++c)
                 sum += samples[base + c];
-            const float mono = static_cast<float>(sum) / (32768.0f * channels);
+            const float mono = static_cast<float>(sum) * scale;
             // A short array is windowed over its own length, then zero-padded.
             const int wi =
                 frames == fft_size
@@ -133,19 +134,20 @@ struct TAudioVisualizationEx2::Impl {
         m_spectrum.transform(in, m_out.data());
 
         // A full-scale sine under a Hann window peaks at N/4 in its bin.
+        // Squared magnitudes: no square root per bin, one logarithm per bar.
         const double full_scale = (frames > 0 ? frames : fft_size) / 4.0;
+        const float full_scale_sq = static_cast<float>(full_scale * full_scale);
         const float *out = m_out.data();
         for (int b = 0; b < bar_count; ++b) {
-            double best = 0.0;
-            for (int k = m_edges[b]; k < m_edges[b + 1] && k <= fft_size / 2; ++k) {
-                const double re = out[2 * k];
-                const double im = out[2 * k + 1];
-                best = std::max(best, std::sqrt(re * re + im * im));
-            }
-            const double rel = best / full_scale;
+            float best = 0.0f;
+            for (int k = m_edges[b]; k < m_edges[b + 1] && k <= fft_size / 2; ++k)
+                best = std::max(best, out[2 * k] * out[2 * k] + out[2 * k + 1] * out[2 * k + 1]);
+            const float rel_sq = best / full_scale_sq;
             double level = 0.0;
-            if (rel > 0.0)
-                level = (20.0 * std::log10(rel) - floor_db) / -floor_db;
+            if (rel_sq > 0.0f)
+                level =
+                    (10.0 * std::numbers::ln2 / std::numbers::ln10 * std::log2(rel_sq) - floor_db) /
+                    -floor_db;
             m_bars[b] = std::clamp(level, 0.0, 1.0);
         }
     }

@@ -4,18 +4,6 @@
 #include <numbers>
 #include <stdexcept>
 
-namespace
-{
-
-// Without -ffast-math, std::complex's operator* goes through a library call
-// that handles infinities; these values are always finite.
-std::complex<float> mul(std::complex<float> a, std::complex<float> b)
-{
-    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
-}
-
-} // namespace
-
 RealSpectrum::RealSpectrum(int size) : m_size(size)
 {
     if (size < 4 || (size & (size - 1)) != 0)
@@ -31,10 +19,22 @@ RealSpectrum::RealSpectrum(int size) : m_size(size)
             r |= ((i >> b) & 1) << (bits - 1 - b);
         m_reverse[i] = r;
     }
-    m_twiddle.resize(half);
-    for (int k = 0; k < half; ++k)
-        m_twiddle[k] = std::polar(1.0f, static_cast<float>(-2.0 * std::numbers::pi * k / size));
-    m_work.resize(half);
+    const auto angle = [size](int k) { return -2.0 * std::numbers::pi * k / size; };
+    m_split_re.resize(half);
+    m_split_im.resize(half);
+    for (int k = 0; k < half; ++k) {
+        m_split_re[k] = static_cast<float>(std::cos(angle(k)));
+        m_split_im[k] = static_cast<float>(std::sin(angle(k)));
+    }
+    // The stage of length len uses the factors of every (size / len)-th k.
+    for (int len = 2; len <= half; len <<= 1) {
+        for (int j = 0; j < len / 2; ++j) {
+            m_stage_re.push_back(m_split_re[j * (size / len)]);
+            m_stage_im.push_back(m_split_im[j * (size / len)]);
+        }
+    }
+    m_re.resize(half);
+    m_im.resize(half);
 }
 
 void RealSpectrum::transform(const float *in, float *out)
@@ -42,29 +42,42 @@ void RealSpectrum::transform(const float *in, float *out)
     // The real input of length N packed as N/2 complex values, transformed
     // with a radix-2 FFT of N/2 points, then split into the N/2 + 1 bins.
     const int half = m_size / 2;
-    for (int i = 0; i < half; ++i)
-        m_work[m_reverse[i]] = {in[2 * i], in[2 * i + 1]};
+    float *re = m_re.data();
+    float *im = m_im.data();
+    for (int i = 0; i < half; ++i) {
+        re[m_reverse[i]] = in[2 * i];
+        im[m_reverse[i]] = in[2 * i + 1];
+    }
+    const float *stage_re = m_stage_re.data();
+    const float *stage_im = m_stage_im.data();
     for (int len = 2; len <= half; len <<= 1) {
-        const int step = m_size / len; // twiddle stride for this stage
+        const int h = len / 2;
         for (int start = 0; start < half; start += len) {
-            for (int j = 0; j < len / 2; ++j) {
-                const std::complex<float> w = m_twiddle[j * step];
-                const std::complex<float> a = m_work[start + j];
-                const std::complex<float> b = mul(m_work[start + j + len / 2], w);
-                m_work[start + j] = a + b;
-                m_work[start + j + len / 2] = a - b;
+            float *ar = re + start, *ai = im + start;
+            float *br = ar + h, *bi = ai + h;
+            for (int j = 0; j < h; ++j) {
+                const float tr = br[j] * stage_re[j] - bi[j] * stage_im[j];
+                const float ti = br[j] * stage_im[j] + bi[j] * stage_re[j];
+                br[j] = ar[j] - tr;
+                bi[j] = ai[j] - ti;
+                ar[j] += tr;
+                ai[j] += ti;
             }
         }
+        stage_re += h;
+        stage_im += h;
     }
     for (int k = 0; k <= half; ++k) {
-        const std::complex<float> z = m_work[k % half];
-        const std::complex<float> zc = std::conj(m_work[(half - k) % half]);
-        const std::complex<float> even = 0.5f * (z + zc);
-        const std::complex<float> d = z - zc;
-        const std::complex<float> odd(0.5f * d.imag(), -0.5f * d.real()); // -i/2 times d
-        const std::complex<float> w = k < half ? m_twiddle[k] : std::complex<float>(-1.0f, 0.0f);
-        const std::complex<float> x = even + mul(w, odd);
-        out[2 * k] = x.real();
-        out[2 * k + 1] = x.imag();
+        const int a = k % half, b = (half - k) % half;
+        // z = work[k], zc = conj(work[half - k]); even = (z + zc) / 2,
+        // odd = -i (z - zc) / 2, bin = even + w^k odd.
+        const float even_re = 0.5f * (re[a] + re[b]);
+        const float even_im = 0.5f * (im[a] - im[b]);
+        const float odd_re = 0.5f * (im[a] + im[b]);
+        const float odd_im = -0.5f * (re[a] - re[b]);
+        const float wr = k < half ? m_split_re[k] : -1.0f;
+        const float wi = k < half ? m_split_im[k] : 0.0f;
+        out[2 * k] = even_re + wr * odd_re - wi * odd_im;
+        out[2 * k + 1] = even_im + wr * odd_im + wi * odd_re;
     }
 }

@@ -1,4 +1,5 @@
 #include "skin/audio_visualization.h"
+#include "skin/spectrum.h"
 
 #include <QEvent>
 #include <QImage>
@@ -262,3 +263,29 @@ TEST(LevelDisplay, AFallingTickRepaintsByItselfThenTheDisplayRests)
 }
 
 } // namespace
+
+// The fast transform against the plain sum, over sizes and inputs that use
+// every butterfly stage and both edge bins.
+TEST(LevelDisplay, SpectrumMatchesTheDirectTransform)
+{
+    for (const int size : {4, 8, 64, 1024}) {
+        RealSpectrum spectrum(size);
+        std::vector<float> in(static_cast<size_t>(size));
+        for (int i = 0; i < size; ++i)
+            in[size_t(i)] = static_cast<float>(std::sin(0.37 * i) + 0.5 * std::cos(2.9 * i) +
+                                               (i % 3 == 0 ? 0.25 : -0.1));
+        std::vector<float> out(static_cast<size_t>(size) + 2);
+        spectrum.transform(in.data(), out.data());
+        for (int k = 0; k <= size / 2; ++k) {
+            double re = 0, im = 0;
+            for (int n = 0; n < size; ++n) {
+                const double a = -2 * std::numbers::pi * k * n / size;
+                re += in[size_t(n)] * std::cos(a);
+                im += in[size_t(n)] * std::sin(a);
+            }
+            const double tolerance = 1e-4 * size;
+            EXPECT_NEAR(out[2 * size_t(k)], re, tolerance) << "size " << size << " bin " << k;
+            EXPECT_NEAR(out[2 * size_t(k) + 1], im, tolerance) << "size " << size << " bin " << k;
+        }
+    }
+}
