@@ -78,7 +78,6 @@ Tfm_main::~Tfm_main()
 
 void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_list *list)
 {
-    m_option = option;
     m_id3 = id3;
     if (id3) {
         id3->set_sources(AudioInformation,
@@ -91,12 +90,23 @@ void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_l
     }
     m_dir = dir;
     m_list = list;
+    attach_option(option);
+    if (m_list) {
+        m_list->set_skin(Skin);
+        m_list->set_host(this);
+        m_list->set_id3(m_id3);
+    }
+}
+
+void Tfm_main::attach_option(Tfm_option *option)
+{
+    m_option = option;
     if (m_option) {
         OptionContext context;
         context.AudioRecord = AudioRecord;
         context.settings_file = [this] { return settings_file.get(); };
         context.Timer = &Timer;
-        context.fm_dir = dir;
+        context.fm_dir = m_dir;
         context.information = [this](QWidget *parent, const QString &text) {
             m_services.dialogs->information(parent, text);
         };
@@ -107,11 +117,25 @@ void Tfm_main::set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_l
         connect(AudioRecord, &TAudioRecord2::OnDevicesChanged, m_option.data(),
                 &Tfm_option::devices_changed);
     }
-    if (m_list) {
-        m_list->set_skin(Skin);
-        m_list->set_host(this);
-        m_list->set_id3(m_id3);
+}
+
+void Tfm_main::set_option_maker(std::function<Tfm_option *()> make)
+{
+    m_make_option = std::move(make);
+}
+
+Tfm_option *Tfm_main::option_window()
+{
+    if (!m_option && m_make_option) {
+        const auto make = std::move(m_make_option);
+        m_make_option = nullptr;
+        attach_option(make());
+        if (m_shown_once) {
+            fill_device_list();
+            fill_input_line_list();
+        }
     }
+    return m_option;
 }
 
 QString Tfm_main::default_output_folder()

@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class ISkinObject;
@@ -38,6 +39,12 @@ public:
 
     // The other windows, created after this one by the program entry.
     void set_windows(Tfm_option *option, Tfm_id3 *id3, Tfm_dir *dir, Tfm_list *list);
+    // The settings dialog is the largest window: the program builds it with
+    // `make` once this window has painted. Asking for it before then (the
+    // Options command) builds it at once; either way its device lists are
+    // filled before it can be opened.
+    void set_option_maker(std::function<Tfm_option *()> make);
+    Tfm_option *option_window();
 
     // components
     TSkin *Skin = nullptr;
@@ -180,8 +187,11 @@ private:
     void end_playback();
     void reset_play_state();
 
+    void attach_option(Tfm_option *option);
+
     Services m_services;
     QPointer<Tfm_option> m_option;
+    std::function<Tfm_option *()> m_make_option;
     QPointer<Tfm_id3> m_id3;
     QPointer<Tfm_dir> m_dir;
     QPointer<Tfm_list> m_list;

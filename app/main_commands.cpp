@@ -50,7 +50,7 @@ void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
             m_list->show();
         }
     } else if (name == QLatin1String("Options")) {
-        if (recording || !m_option)
+        if (recording || !option_window())
             return;
         open_placed(m_option);
     } else if (name == QLatin1String("Add")) {

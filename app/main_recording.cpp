@@ -52,6 +52,7 @@ void Tfm_main::start_recording()
     if (!settings_file || !m_list || m_closed || m_starting || m_finishing)
         return;
     m_reconnect_timer.stop(); // a start of its own ends the wait for a server
+    option_window();          // its lists choose the line that is recorded
     if (record_paused) {
         record_paused = false;
         AudioRecord->Start();

@@ -9,9 +9,45 @@
 #include "recordlist.h"
 #include "velquor_application.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QTimer>
 
+#include <memory>
+
 #include <cstdio>
+
+namespace
+{
+
+// Runs `then` once `window` has painted for the first time, after the paint
+// has gone to the screen.
+class AfterFirstPaint : public QObject
+{
+public:
+    AfterFirstPaint(QWidget *window, std::function<void()> then)
+        : m_window(window), m_then(std::move(then))
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget *>(watched)->window() == m_window) {
+            qApp->removeEventFilter(this);
+            QTimer::singleShot(0, this, m_then);
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    std::function<void()> m_then;
+};
+
+} // namespace
 
 int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &on_shown)
 {
@@ -24,13 +60,23 @@ int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &o
     VelquorApplication app(argc, argv);
     Tfm_main fm_main;
     app.set_main_window(&fm_main);
-    Tfm_option fm_option(&fm_main);
+    // Built once the main window is on screen (see set_option_maker); owned
+    // here, and gone before the main window.
+    std::unique_ptr<Tfm_option> fm_option;
     Tfm_id3 fm_id3(&fm_main);
     Tfm_dir fm_dir(&fm_main);
     Tfm_list fm_list(&fm_main);
-    fm_main.set_windows(&fm_option, &fm_id3, &fm_dir, &fm_list);
+    fm_main.set_windows(nullptr, &fm_id3, &fm_dir, &fm_list);
+    fm_main.set_option_maker([&] {
+        fm_option = std::make_unique<Tfm_option>(&fm_main);
+        return fm_option.get();
+    });
+    AfterFirstPaint painted(&fm_main, [&] {
+        if (on_shown)
+            on_shown(fm_main);
+        // Its own turn of the loop: the window answers first.
+        QTimer::singleShot(0, &fm_main, [&] { fm_main.option_window(); });
+    });
     fm_main.show();
-    if (on_shown)
-        QTimer::singleShot(0, &fm_main, [&] { on_shown(fm_main); });
     return app.exec();
 }

@@ -619,6 +619,11 @@ void TAudioRecord2::deliver()
         m_error_event_owed = false;
         emit OnEndArrayRecord(this, clamp_count(++m_blocks_sent));
     }
+    // A tick due soon runs now, in this wake-up, rather than in one of its own.
+    if (m_running && m_timer.isActive() && m_timer.remainingTime() <= timer_interval_ms / 2) {
+        m_timer.start();
+        timer_tick();
+    }
 }
 
 void TAudioRecord2::timer_tick()

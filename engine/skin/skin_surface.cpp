@@ -198,7 +198,7 @@ void SkinSurface::set_hover(int index)
         unsetCursor();
 }
 
-void SkinSurface::paintEvent(QPaintEvent *)
+void SkinSurface::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
     // The real target: a grab into a 2x image wants the 2x bitmaps even on a 1x screen.
@@ -207,6 +207,10 @@ void SkinSurface::paintEvent(QPaintEvent *)
     paint_form_background(p, m_form, dpr);
     for (size_t i = 0; i < m_objects.size(); ++i) {
         const SkinObject &o = *m_objects[i];
+        // Text is laid out even where the clip hides it: skip what this repaint
+        // does not touch (the time display changes alone every second).
+        if (!event->region().intersects(o.definition().rect.adjusted(-1, -1, 1, 1)))
+            continue;
         const bool dragged = m_dragging && int(i) == m_pressed;
         paint_element(p, o.definition(), state_of(int(i)), o.Text(),
                       dragged ? m_drag_position : o.GetPosition(), dpr);

@@ -98,11 +98,14 @@ AppHarness::AppHarness(AppOptions options)
 
     m_main = std::make_unique<Tfm_main>(std::move(services));
     main = m_main.get();
-    option = new Tfm_option(main);
+    if (!options.late_option)
+        option = new Tfm_option(main);
     id3 = new Tfm_id3(main);
     dir = new Tfm_dir(main);
     list = new Tfm_list(main);
     main->set_windows(option, id3, dir, list);
+    if (options.late_option)
+        main->set_option_maker([this] { return option = new Tfm_option(main); });
     if (auto *application = qobject_cast<VelquorApplication *>(qApp))
         application->set_main_window(main);
     main->show();

@@ -113,6 +113,7 @@ struct AppOptions {
     QString default_source;     // the fake server's default source
     bool fake_playback = false; // else the real sound server plays
     QString playback_sink;      // the real server's sink to play into; empty: its default
+    bool late_option = false;   // the settings dialog built on demand, as the program does
 };
 
 class AppHarness

@@ -12,7 +12,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace
@@ -55,6 +57,46 @@ TEST_F(Startup, OpensWithNoSettingsFileAndFindsItsElements)
     EXPECT_EQ(app.option->tb_volume->value(), 40000);
     EXPECT_FALSE(app.capture->selected.empty());
     EXPECT_EQ(app.dialogs->shown.size(), 0u);
+}
+
+TEST_F(Startup, ASettingsDialogBuiltAfterTheWindowStillOpensWithItsListsFilled)
+{
+    AppOptions late;
+    late.late_option = true;
+    late.devices = {device("Card A", {"Line 1", "Line 2"}), device("Card B", {"Line 3"})};
+    AppHarness app(late);
+    EXPECT_EQ(app.option, nullptr) << "built only when asked for";
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(app.option, nullptr);
+        EXPECT_TRUE(app.option->isVisible());
+        EXPECT_EQ(app.option->cb_device->count(), 2);
+        EXPECT_EQ(app.option->cb_source->count(), 2);
+        EXPECT_EQ(app.option->tb_volume->value(), 40000);
+        app.option->reject();
+    });
+    app.click(QStringLiteral("Options"));
+    ASSERT_EQ(app.main->options(), app.option);
+    EXPECT_EQ(app.main->option_window(), app.option) << "built once";
+    EXPECT_FALSE(app.capture->selected.empty()) << "its lists chose the recorded line";
+}
+
+TEST_F(Startup, ARecordingStartedBeforeTheSettingsDialogIsBuiltRecordsTheStoredLine)
+{
+    AppOptions late;
+    late.late_option = true;
+    late.devices = {device("Card A", {"Line 1"}), device("Card B", {"Line 2", "Line 3"})};
+    QTemporaryDir out;
+    put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    // Lines are listed last to first: position 0 of Card B is Line 3.
+    put_setting(QStringLiteral("source"), QStringLiteral("source"), QStringLiteral("1"));
+    put_setting(QStringLiteral("source"), QStringLiteral("device"), QStringLiteral("0"));
+    AppHarness app(late);
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    ASSERT_NE(app.option, nullptr);
+    ASSERT_FALSE(app.capture->selected.empty());
+    EXPECT_EQ(app.capture->selected.back().name, QStringLiteral("Line 3"));
+    app.main->stop_recording();
 }
 
 TEST_F(Startup, ASkippedDeviceNeverShiftsTheOthers)
