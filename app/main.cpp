@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
+#include <utility>
 
 namespace
 {
@@ -127,8 +128,7 @@ void Tfm_main::set_option_maker(std::function<Tfm_option *()> make)
 Tfm_option *Tfm_main::option_window()
 {
     if (!m_option && m_make_option) {
-        const auto make = std::move(m_make_option);
-        m_make_option = nullptr;
+        const auto make = std::exchange(m_make_option, nullptr);
         attach_option(make());
         if (m_shown_once) {
             fill_device_list();

@@ -94,9 +94,8 @@ struct TAudioVisualizationEx2::Impl {
 
     // Milliseconds until a tick drawn above its bar moves down a spot, or -1
     // when none is: a tick level with its bar never changes the picture again.
-    int next_change_ms(int spots, qint64 now) const
+    int next_change_ms(const std::vector<int> &drawn, qint64 now) const
     {
-        const std::vector<int> drawn = picture(spots, now);
         qint64 next = -1;
         for (int b = 0; b < bar_count; ++b) {
             if (drawn[2 * b + 1] <= drawn[2 * b])
@@ -159,10 +158,7 @@ TAudioVisualizationEx2::TAudioVisualizationEx2(QWidget *parent)
     setFixedSize(107, 60);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_impl->m_release_timer.setSingleShot(true);
-    connect(&m_impl->m_release_timer, &QTimer::timeout, this, [this] {
-        refresh();
-        schedule_release();
-    });
+    connect(&m_impl->m_release_timer, &QTimer::timeout, this, &TAudioVisualizationEx2::refresh);
 }
 
 TAudioVisualizationEx2::~TAudioVisualizationEx2() = default;
@@ -174,7 +170,6 @@ void TAudioVisualizationEx2::ShowArray(const SampleArray &samples)
         std::fill(m_impl->m_bars.begin(), m_impl->m_bars.end(), 0.0);
         std::fill(m_impl->m_peak_value.begin(), m_impl->m_peak_value.end(), 0.0);
         std::fill(m_impl->m_peak_time.begin(), m_impl->m_peak_time.end(), now);
-        m_impl->m_release_timer.stop();
         refresh();
         return;
     }
@@ -186,13 +181,16 @@ void TAudioVisualizationEx2::ShowArray(const SampleArray &samples)
         }
     }
     refresh();
-    schedule_release();
 }
 
-void TAudioVisualizationEx2::schedule_release()
+void TAudioVisualizationEx2::refresh()
 {
+    const qint64 now = m_impl->m_clock();
+    const std::vector<int> drawn = m_impl->picture(spot_count(), now);
+    if (drawn != m_impl->m_painted)
+        update();
     // Woken only when a tick will move, and never more than 25 times a second.
-    const int next = m_impl->next_change_ms(spot_count(), m_impl->m_clock());
+    const int next = m_impl->next_change_ms(drawn, now);
     QTimer &timer = m_impl->m_release_timer;
     if (next < 0) {
         timer.stop();
@@ -206,12 +204,6 @@ void TAudioVisualizationEx2::schedule_release()
 int TAudioVisualizationEx2::spot_count() const
 {
     return height() / (spot_height + spot_interval);
-}
-
-void TAudioVisualizationEx2::refresh()
-{
-    if (m_impl->picture(spot_count(), m_impl->m_clock()) != m_impl->m_painted)
-        update();
 }
 
 void TAudioVisualizationEx2::setChannels(int channels)

@@ -39,9 +39,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void refresh();          // repaints only when the picture changed
-    void schedule_release(); // wakes when a falling tick next moves
-    int spot_count() const;  // rows of spots the height holds
+    // Repaints only when the picture changed; wakes when a falling tick next moves.
+    void refresh();
+    int spot_count() const; // rows of spots the height holds
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -59,32 +59,29 @@ TEST_F(Startup, OpensWithNoSettingsFileAndFindsItsElements)
     EXPECT_EQ(app.dialogs->shown.size(), 0u);
 }
 
-TEST_F(Startup, ASettingsDialogBuiltAfterTheWindowStillOpensWithItsListsFilled)
+// The program builds the settings dialog after the first paint; whatever
+// needs it sooner (Options, a recording) builds it at once, lists filled.
+TEST_F(Startup, ASettingsDialogBuiltLateIsBuiltOnceWhenFirstNeededWithItsListsFilled)
 {
     AppOptions late;
     late.late_option = true;
     late.devices = {device("Card A", {"Line 1", "Line 2"}), device("Card B", {"Line 3"})};
-    AppHarness app(late);
-    EXPECT_EQ(app.option, nullptr) << "built only when asked for";
-    QTimer::singleShot(0, [&] {
-        ASSERT_NE(app.option, nullptr);
-        EXPECT_TRUE(app.option->isVisible());
-        EXPECT_EQ(app.option->cb_device->count(), 2);
-        EXPECT_EQ(app.option->cb_source->count(), 2);
-        EXPECT_EQ(app.option->tb_volume->value(), 40000);
-        app.option->reject();
-    });
-    app.click(QStringLiteral("Options"));
-    ASSERT_EQ(app.main->options(), app.option);
-    EXPECT_EQ(app.main->option_window(), app.option) << "built once";
-    EXPECT_FALSE(app.capture->selected.empty()) << "its lists chose the recorded line";
-}
-
-TEST_F(Startup, ARecordingStartedBeforeTheSettingsDialogIsBuiltRecordsTheStoredLine)
-{
-    AppOptions late;
-    late.late_option = true;
-    late.devices = {device("Card A", {"Line 1"}), device("Card B", {"Line 2", "Line 3"})};
+    {
+        AppHarness app(late);
+        EXPECT_EQ(app.option, nullptr) << "built only when asked for";
+        QTimer::singleShot(0, [&] {
+            ASSERT_NE(app.option, nullptr);
+            EXPECT_TRUE(app.option->isVisible());
+            EXPECT_EQ(app.option->cb_device->count(), 2);
+            EXPECT_EQ(app.option->cb_source->count(), 2);
+            EXPECT_EQ(app.option->tb_volume->value(), 40000);
+            app.option->reject();
+        });
+        app.click(QStringLiteral("Options"));
+        ASSERT_EQ(app.main->options(), app.option);
+        EXPECT_EQ(app.main->option_window(), app.option) << "built once";
+        EXPECT_FALSE(app.capture->selected.empty()) << "its lists chose the recorded line";
+    }
     QTemporaryDir out;
     put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
     // Lines are listed last to first: position 0 of Card B is Line 3.
