@@ -7,9 +7,6 @@
 namespace
 {
 
-// Half the level display's refresh: every refresh still sees new sound.
-constexpr int gather_ms = 50;
-
 QString prop(pa_proplist *list, const char *key)
 {
     const char *v = list ? pa_proplist_gets(list, key) : nullptr;
@@ -101,8 +98,7 @@ void on_success(pa_context *, int success, void *userdata)
 } // namespace
 
 PulseCaptureBackend::PulseCaptureBackend(QString server)
-    : m_server(server), m_connection(std::move(server), QStringLiteral("Velquor recorder"),
-                                     PulseConnection::Loop::gathering)
+    : m_server(server), m_connection(std::move(server), QStringLiteral("Velquor recorder"))
 {
 }
 
@@ -247,9 +243,6 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
     }
     m_ready = std::chrono::steady_clock::now();
     m_timing = true;
-    // The fragments stay small, so the server's source keeps a short latency and
-    // a player that starts loses no sound; this process takes them a few at a time.
-    m_connection.set_gather_ms(gather_ms);
     m_error_reported = false;
     return true;
 }
@@ -292,7 +285,6 @@ void PulseCaptureBackend::close_stream()
     }
     m_on_data = nullptr;
     m_on_error = nullptr;
-    m_connection.set_gather_ms(0);
 }
 
 void PulseCaptureBackend::on_state(pa_stream *s, void *userdata)

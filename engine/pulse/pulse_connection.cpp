@@ -2,10 +2,6 @@
 
 #include <pulse/pulseaudio.h>
 
-#include <poll.h>
-#include <pthread.h>
-#include <signal.h>
-
 namespace
 {
 
@@ -33,129 +29,53 @@ void on_deadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, voi
 
 } // namespace
 
-PulseConnection::PulseConnection(QString server, QString client_name, Loop loop)
+PulseConnection::PulseConnection(QString server, QString client_name)
     : m_server(std::move(server)), m_client_name(std::move(client_name))
 {
-    if (loop == Loop::threaded) {
-        m_threaded = pa_threaded_mainloop_new();
-        if (m_threaded && pa_threaded_mainloop_start(m_threaded) < 0) {
-            pa_threaded_mainloop_free(m_threaded);
-            m_threaded = nullptr;
-        }
-        return;
+    m_loop = pa_threaded_mainloop_new();
+    if (m_loop && pa_threaded_mainloop_start(m_loop) < 0) {
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
     }
-    m_loop = pa_mainloop_new();
-    if (!m_loop)
-        return;
-    pa_mainloop_set_poll_func(m_loop, poll_func, this);
-    m_thread = std::thread([this] { run(); });
 }
 
 PulseConnection::~PulseConnection()
 {
-    if (m_threaded) {
-        lock();
-        drop_context();
-        unlock();
-        pa_threaded_mainloop_stop(m_threaded);
-        pa_threaded_mainloop_free(m_threaded);
-        return;
-    }
     if (!m_loop)
         return;
     lock();
     drop_context();
-    m_quit = true;
-    pa_mainloop_quit(m_loop, 0);
     unlock();
-    {
-        std::lock_guard nap(m_nap_mutex);
-        m_nap.notify_all();
-    }
-    m_thread.join();
-    pa_mainloop_free(m_loop);
-}
-
-void PulseConnection::run()
-{
-    // Signals belong to the program's own threads, as on libpulse's loop thread.
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, nullptr);
-    std::lock_guard lock(m_mutex);
-    while (!m_quit && pa_mainloop_iterate(m_loop, 1, nullptr) >= 0) {
-    }
-}
-
-int PulseConnection::poll_func(struct pollfd *fds, unsigned long count, int timeout, void *userdata)
-{
-    auto *self = static_cast<PulseConnection *>(userdata);
-    self->m_mutex.unlock();
-    // What is pending is taken at once (a socket gives one packet a round);
-    // only a wait for new input is put off.
-    int ready = ::poll(fds, count, 0);
-    if (ready == 0 && timeout != 0) {
-        self->gather();
-        ready = ::poll(fds, count, timeout);
-        self->m_batch_start = std::chrono::steady_clock::now();
-    }
-    self->m_mutex.lock();
-    return ready;
-}
-
-void PulseConnection::gather()
-{
-    const int ms = m_gather_ms;
-    if (ms <= 0 || m_waiters > 0)
-        return;
-    std::unique_lock nap(m_nap_mutex);
-    m_nap.wait_until(nap, m_batch_start + std::chrono::milliseconds(ms),
-                     [this] { return m_waiters > 0 || m_quit || m_gather_ms <= 0; });
-}
-
-void PulseConnection::set_gather_ms(int ms)
-{
-    std::lock_guard nap(m_nap_mutex);
-    m_gather_ms = ms;
-    m_nap.notify_all();
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
 }
 
 void PulseConnection::lock()
 {
-    if (m_threaded)
-        pa_threaded_mainloop_lock(m_threaded);
-    else if (m_loop)
-        m_mutex.lock();
+    if (m_loop)
+        pa_threaded_mainloop_lock(m_loop);
 }
 
 void PulseConnection::unlock()
 {
-    if (m_threaded)
-        pa_threaded_mainloop_unlock(m_threaded);
-    else if (m_loop)
-        m_mutex.unlock();
+    if (m_loop)
+        pa_threaded_mainloop_unlock(m_loop);
 }
 
 void PulseConnection::signal()
 {
-    if (m_threaded)
-        pa_threaded_mainloop_signal(m_threaded, 0);
-    else
-        m_signal.notify_all();
+    if (m_loop)
+        pa_threaded_mainloop_signal(m_loop, 0);
 }
 
 pa_mainloop_api *PulseConnection::api() const
 {
-    if (m_threaded)
-        return pa_threaded_mainloop_get_api(m_threaded);
-    return m_loop ? pa_mainloop_get_api(m_loop) : nullptr;
+    return m_loop ? pa_threaded_mainloop_get_api(m_loop) : nullptr;
 }
 
 bool PulseConnection::in_loop_thread() const
 {
-    if (m_threaded)
-        return pa_threaded_mainloop_in_thread(m_threaded);
-    return m_loop && std::this_thread::get_id() == m_thread.get_id();
+    return m_loop && pa_threaded_mainloop_in_thread(m_loop);
 }
 
 bool PulseConnection::connected() const
@@ -175,7 +95,7 @@ void PulseConnection::drop_context()
 
 bool PulseConnection::wait(const std::function<bool()> &done, int timeout_ms)
 {
-    if (!m_threaded && !m_loop)
+    if (!m_loop)
         return done();
     if (done())
         return true;
@@ -185,25 +105,15 @@ bool PulseConnection::wait(const std::function<bool()> &done, int timeout_ms)
     pa_timeval_add(&tv, static_cast<pa_usec_t>(timeout_ms) * PA_USEC_PER_MSEC);
     pa_mainloop_api *a = api();
     pa_time_event *ev = a->time_new(a, &tv, on_deadline, &deadline);
-    {
-        std::lock_guard nap(m_nap_mutex);
-        ++m_waiters;
-        m_nap.notify_all(); // the reply is not held back for company
-    }
-    while (!done() && !deadline.passed) {
-        if (m_threaded)
-            pa_threaded_mainloop_wait(m_threaded);
-        else
-            m_signal.wait(m_mutex);
-    }
-    --m_waiters;
+    while (!done() && !deadline.passed)
+        pa_threaded_mainloop_wait(m_loop);
     a->time_free(ev);
     return done();
 }
 
 bool PulseConnection::ensure_connected(int timeout_ms)
 {
-    if (!m_threaded && !m_loop)
+    if (!m_loop)
         return false;
     if (connected())
         return true;
