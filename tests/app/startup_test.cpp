@@ -85,6 +85,7 @@ TEST_F(Startup, ASettingsDialogBuiltLateIsBuiltOnceWhenFirstNeededWithItsListsFi
     QTemporaryDir out;
     put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
     // Lines are listed last to first: position 0 of Card B is Line 3.
+    late.devices = {device("Card A", {"Line 1"}), device("Card B", {"Line 2", "Line 3"})};
     put_setting(QStringLiteral("source"), QStringLiteral("source"), QStringLiteral("1"));
     put_setting(QStringLiteral("source"), QStringLiteral("device"), QStringLiteral("0"));
     AppHarness app(late);
