@@ -327,6 +327,13 @@ TEST_F(Options, ProgramSetTicksRunTheirHandlers)
 
 TEST_F(Options, TimesAreValidatedAgainstTheLastAcceptedOnes)
 {
+    {
+        // A known start: with nothing stored both times would be the clock's, and
+        // the first change below would be refused late in the evening.
+        SettingsFile f(QStringLiteral("velquor.ini"));
+        f.write_time(QStringLiteral("schedule"), QStringLiteral("begin time"), QTime(12, 0));
+        f.write_time(QStringLiteral("schedule"), QStringLiteral("end time"), QTime(12, 0));
+    }
     AppHarness app;
     Tfm_option *o = app.option;
     show(o);
