@@ -66,6 +66,7 @@ private:
     uint32_t m_rate = 0;
     std::atomic<bool> m_timing{false}; // frames_now() has a clock
     std::chrono::steady_clock::time_point m_ready;
-    QString m_device; // what the user knows the source as
+    std::chrono::steady_clock::time_point m_last_read; // end of the last on_read
+    QString m_device;                                  // what the user knows the source as
     QString m_start_error;
 };

@@ -7,6 +7,8 @@
 #include "test_support.h"
 
 #include <QThread>
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 
 using namespace signal_checks;
@@ -259,4 +261,42 @@ TEST(PulseCaptureRun, ServerThatStopsAnsweringNeverHangsTheRecorder)
     late.Start();
     EXPECT_EQ(late.ErrorCode(), 1);
     server.freeze(false);
+}
+
+TEST(PulseCaptureRun, TakesItsFragmentsAFewAtATimeAndKeepsUpWithTheClock)
+{
+    ASSERT_TRUE(test_support::require_pulse());
+    PrivateSink sink;
+    ASSERT_TRUE(sink.ok());
+    const qint64 player = sink.play_tone(tone_hz, 8.0, tone_amplitude);
+    PulseCaptureBackend backend;
+    InputLineInfo line;
+    line.source_name = sink.monitor();
+    std::atomic<int64_t> frames{0};
+    std::atomic<int> rounds{0};
+    std::chrono::steady_clock::time_point last{};
+    ASSERT_TRUE(backend.start(
+        line, 44100, 2,
+        [&](const int16_t *, size_t count) {
+            // Deliveries within a few ms of each other came in one wake-up.
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last > std::chrono::milliseconds(5))
+                ++rounds;
+            last = now;
+            frames += static_cast<int64_t>(count / 2);
+        },
+        [](int, const QString &) {}));
+    // A null sink's monitor may give its first sound late; count from there.
+    ASSERT_TRUE(test_support::wait_until([&] { return frames > 0; }, 5000));
+    const int64_t clock0 = backend.frames_now(), frames0 = frames, rounds0 = rounds;
+    ASSERT_TRUE(
+        test_support::wait_until([&] { return backend.frames_now() >= clock0 + 3 * 44100; }, 8000));
+    const int64_t behind = (backend.frames_now() - clock0) - (frames - frames0);
+    const int woken = rounds - rounds0;
+    backend.stop();
+    test_support::kill_player(player);
+    // Every fragment still comes in, a few at a time (20 ms each, 150 in 3 s).
+    EXPECT_LT(behind, 44100 / 5) << "the hand-over falls behind the clock";
+    EXPECT_LE(woken, 3 * 30) << "woken for every fragment";
+    EXPECT_GE(woken, 3 * 5);
 }
