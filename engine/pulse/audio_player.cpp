@@ -11,12 +11,6 @@ namespace
 {
 
 constexpr int timer_interval_ms = 100;
-// What is queued ahead of the sound server's buffer, in seconds: refilled to
-// the high mark once it falls under the low one, so that the owner is woken a
-// few times a second rather than for every request of the server, and a busy
-// machine has half a second to spare.
-constexpr double queue_low_s = 0.3;
-constexpr double queue_high_s = 0.6;
 
 int clamp_count(int64_t v)
 {
@@ -36,7 +30,6 @@ struct TAudioPlayer2::Impl {
         : q(owner), backend(b ? std::move(b) : std::make_unique<PulsePlaybackBackend>())
     {
         ring.assign(ring_capacity(rate, channels), 0);
-        set_marks();
         timer.setInterval(timer_interval_ms);
     }
 
@@ -44,9 +37,7 @@ struct TAudioPlayer2::Impl {
     void post(); // mutex held
     void deliver();
     void tick();
-    void top_up(uint64_t gen);
-    void halt();      // stops output and forgets the queue
-    void set_marks(); // from rate and channels
+    void halt(); // stops output and forgets the queue
     int64_t played();
 
     TAudioPlayer2 *q;
@@ -57,16 +48,11 @@ struct TAudioPlayer2::Impl {
     uint64_t generation = 0; // posted events of an earlier Play are ignored
     int64_t played_at_stop = 0;
     int64_t level_from = 0;
-    int64_t queue_low = 0, queue_high = 0; // samples
     QTimer timer;
 
     std::mutex mutex; // guards the members below
     std::deque<SampleArray> queue;
     size_t front_pos = 0;
-    int64_t queued = 0;      // samples in the queue not yet pulled
-    bool end_queued = false; // the end mark is in the queue
-    bool hungry = false;     // the queue fell under its low mark
-    bool asked = false;      // hunger was reported; nothing queued since
     int arrays_done = 0;
     bool drained = false;
     int thread_error = 0;
@@ -117,22 +103,9 @@ size_t TAudioPlayer2::Impl::pull(uint64_t id, int16_t *out, size_t count, bool &
         in += run;
     });
     written += static_cast<int64_t>(n);
-    queued -= static_cast<int64_t>(n);
-    if (!end_queued && queued < queue_low)
-        hungry = true;
-    // Finished arrays are reported with the next refill, or at the end mark.
-    if (end || (hungry && (!asked || arrays_done > 0))) {
-        asked = true;
+    if (arrays_done > 0)
         post();
-    }
     return n;
-}
-
-void TAudioPlayer2::Impl::set_marks()
-{
-    const double per_s = static_cast<double>(rate) * channels;
-    queue_low = static_cast<int64_t>(per_s * queue_low_s);
-    queue_high = static_cast<int64_t>(per_s * queue_high_s);
 }
 
 void TAudioPlayer2::Impl::post()
@@ -161,8 +134,6 @@ void TAudioPlayer2::Impl::halt()
     std::lock_guard lock(mutex);
     queue.clear();
     front_pos = 0;
-    queued = 0;
-    end_queued = hungry = asked = false;
     arrays_done = 0;
     drained = false;
     thread_error = 0;
@@ -178,7 +149,6 @@ void TAudioPlayer2::Impl::deliver()
         notify_queued = false;
         done = arrays_done;
         arrays_done = 0;
-        hungry = false;
         is_drained = drained;
         error = thread_error;
     }
@@ -191,40 +161,12 @@ void TAudioPlayer2::Impl::deliver()
         if (gen != generation)
             return;
     }
-    if (!error && !is_drained) {
-        top_up(gen);
-        // A tick due soon runs in this wake-up rather than in one of its own.
-        if (gen == generation && running && timer.isActive() &&
-            timer.remainingTime() <= timer_interval_ms / 2) {
-            timer.start();
-            tick();
-        }
+    if (!error && !is_drained)
         return;
-    }
     if (error)
         q->m_error_code = error;
     halt();
     emit q->OnEndPlay(q);
-}
-
-void TAudioPlayer2::Impl::top_up(uint64_t gen)
-{
-    // Each request feeds one block; an owner that gives nothing ends the round.
-    for (;;) {
-        int64_t before = 0;
-        {
-            std::lock_guard lock(mutex);
-            if (end_queued || queued >= queue_high)
-                return;
-            before = queued;
-        }
-        emit q->OnRequestOnLoadArray(q);
-        if (gen != generation || !running)
-            return;
-        std::lock_guard lock(mutex);
-        if (!end_queued && queued <= before)
-            return;
-    }
 }
 
 void TAudioPlayer2::Impl::tick()
@@ -278,7 +220,6 @@ void TAudioPlayer2::SetWaveFormat(uint32_t sample_rate, int channels)
     std::lock_guard lock(d.mutex);
     d.ring.assign(ring_capacity(sample_rate, channels), 0);
     d.written = 0;
-    d.set_marks();
 }
 
 void TAudioPlayer2::Play()
@@ -349,16 +290,8 @@ void TAudioPlayer2::Play()
 
 void TAudioPlayer2::PlayArray(const SampleArray &samples)
 {
-    Impl &d = *m_impl;
-    std::lock_guard lock(d.mutex);
-    if (d.end_queued)
-        return; // past the end mark: never played
-    d.queue.push_back(samples);
-    d.asked = false;
-    if (samples.empty())
-        d.end_queued = true;
-    else
-        d.queued += static_cast<int64_t>(samples.size());
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->queue.push_back(samples);
 }
 
 void TAudioPlayer2::Stop()

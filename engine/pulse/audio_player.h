@@ -5,13 +5,10 @@
 // Play starts or resumes output, also with nothing queued: it then asks for
 // data with OnRequestOnLoadArray. Every array played to its end raises
 // OnEndArrayPlay; an array counts as played once all of it has gone into the
-// sound server's output buffer (about 200 ms ahead of the ear). The player
-// keeps 0.3 to 0.6 s queued beyond that: once the queue runs low it reports
-// the arrays finished since, then asks with OnRequestOnLoadArray until the
-// queue is full again, so feeding one block per event keeps the output free
-// of gaps. An empty array queued with PlayArray marks the end of the data:
-// once everything before it has been heard, OnEndPlay comes once (arrays
-// queued after the mark are dropped).
+// sound server's output buffer (about 200 ms ahead of the ear), so feeding one
+// block per event keeps the output free of gaps. An empty array queued with
+// PlayArray marks the end of the data: once everything before it has been
+// heard, OnEndPlay comes once (arrays queued after the mark are dropped).
 // Stop drops the queue and stops output; PlayedSamples and OnTimer's
 // CurrentSamples count samples heard, from 0 again at each Play. ErrorCode is
 // 1 when Play could not open the stream, 2 when it failed later; OnEndPlay
