@@ -148,11 +148,13 @@ void TAudioRecord2::setInputLineSelected(bool selected)
 {
     if (!selected) {
         m_selected_line.reset();
+        m_backend->keep_ready(InputLineInfo{});
         return;
     }
     if (const InputLineInfo *line = current_line()) {
         m_backend->select_line(*line);
         m_selected_line = *line;
+        m_backend->keep_ready(*line);
     }
 }
 

@@ -69,4 +69,8 @@ public:
     virtual int64_t frames_now() const { return -1; }
     // Why the last start() failed, for the user; empty when unknown.
     virtual QString start_error() const { return {}; }
+    // `line` is the one the next start() will record (an empty source name:
+    // the default source). A backend may prepare it between recordings so
+    // that a start's first sound is the sound of its moment.
+    virtual void keep_ready(const InputLineInfo &line) { (void)line; }
 };

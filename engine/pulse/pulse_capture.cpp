@@ -10,6 +10,9 @@ namespace
 {
 
 constexpr auto gather_nap = std::chrono::milliseconds(60);
+// How far ahead a sink is rendered while its monitor is kept ready: a start
+// then begins at most this late.
+constexpr pa_usec_t standby_latency = 50 * PA_USEC_PER_MSEC;
 
 QString prop(pa_proplist *list, const char *key)
 {
@@ -80,6 +83,7 @@ struct SourceFormat {
     QString description;
     pa_sample_spec spec{};
     pa_channel_map map{};
+    bool monitor = false;
 };
 
 void on_source_format(pa_context *, const pa_source_info *i, int eol, void *userdata)
@@ -92,6 +96,13 @@ void on_source_format(pa_context *, const pa_source_info *i, int eol, void *user
     f->description = QString::fromUtf8(i->description ? i->description : i->name);
     f->spec = i->sample_spec;
     f->map = i->channel_map;
+    f->monitor = i->monitor_of_sink != PA_INVALID_INDEX;
+}
+
+void on_server_name(pa_context *, const pa_server_info *i, void *userdata)
+{
+    if (i && i->server_name)
+        *static_cast<QString *>(userdata) = QString::fromUtf8(i->server_name);
 }
 
 void on_success(pa_context *, int success, void *userdata)
@@ -110,6 +121,7 @@ PulseCaptureBackend::~PulseCaptureBackend()
 {
     PulseLock lock(m_connection);
     close_stream();
+    close_standby();
 }
 
 std::vector<CaptureDeviceInfo> PulseCaptureBackend::devices()
@@ -274,6 +286,66 @@ void PulseCaptureBackend::stop()
             read_available();
     }
     close_stream();
+    // One that failed (its device went, or the server restarted) is tried again.
+    if (m_standby_wanted && (!m_standby || !PA_STREAM_IS_GOOD(pa_stream_get_state(m_standby))))
+        open_standby();
+}
+
+void PulseCaptureBackend::keep_ready(const InputLineInfo &line)
+{
+    PulseLock lock(m_connection);
+    const QByteArray wanted = line.source_name.isEmpty() ? QByteArrayLiteral("@DEFAULT_SOURCE@")
+                                                         : line.source_name.toUtf8();
+    if (m_standby_wanted && wanted == m_standby_source && m_standby &&
+        PA_STREAM_IS_GOOD(pa_stream_get_state(m_standby)))
+        return;
+    m_standby_source = wanted;
+    m_standby_wanted = true;
+    open_standby();
+}
+
+void PulseCaptureBackend::open_standby()
+{
+    close_standby();
+    if (!m_connection.ensure_connected())
+        return;
+    QString server;
+    SourceFormat source;
+    pa_context *c = m_connection.context();
+    if (!m_connection.finish(pa_context_get_server_info(c, on_server_name, &server)) ||
+        server.contains(QLatin1String("PipeWire")) ||
+        !m_connection.finish(pa_context_get_source_info_by_name(c, m_standby_source.constData(),
+                                                                on_source_format, &source)) ||
+        !source.found || !source.monitor)
+        return;
+    pa_sample_spec spec = source.spec;
+    spec.format = PA_SAMPLE_S16LE;
+    if (!pa_sample_spec_valid(&spec) || !pa_channel_map_valid(&source.map))
+        return;
+    m_standby = pa_stream_new(c, "Velquor standby", &spec, &source.map);
+    if (!m_standby)
+        return;
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(standby_latency, &spec));
+    const QByteArray name = source.name.toUtf8();
+    // Not waited for: the stream only has to exist by the time of a click.
+    if (pa_stream_connect_record(m_standby, name.constData(), &attr,
+                                 static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED |
+                                                                PA_STREAM_ADJUST_LATENCY |
+                                                                PA_STREAM_DONT_MOVE)) < 0)
+        close_standby();
+}
+
+void PulseCaptureBackend::close_standby()
+{
+    if (!m_standby)
+        return;
+    if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_standby)))
+        pa_stream_disconnect(m_standby);
+    pa_stream_unref(m_standby);
+    m_standby = nullptr;
 }
 
 void PulseCaptureBackend::close_stream()

@@ -11,6 +11,14 @@
 // channel is asked for and mixes down here: the average of the channels, the
 // same level on every server. It may not be moved to another device: a
 // source that goes away ends it with device_lost.
+//
+// Between recordings, a sink's monitor that is to be recorded next has a
+// corked stream of ours on it (keep_ready). PulseAudio renders a sink as far
+// ahead as its players allow (2 s for most) and a new stream on the monitor
+// gets nothing of that, so a start would begin up to that much late; a
+// stream with a small latency on the monitor, even corked, keeps the sink
+// rendering in small steps. A corked stream carries no data. PipeWire
+// renders in small steps anyway and gets none.
 
 #include "pulse/capture_backend.h"
 #include "pulse/pulse_connection.h"
@@ -42,6 +50,7 @@ public:
     void stop() override;
     int64_t frames_now() const override;
     QString start_error() const override { return m_start_error; }
+    void keep_ready(const InputLineInfo &line) override;
 
 private:
     static void on_state(pa_stream *s, void *userdata);
@@ -51,6 +60,8 @@ private:
     void read_available();
     void report_error(const QString &message, int code);
     void close_stream();
+    void open_standby();  // lock held
+    void close_standby(); // lock held
 
     QString m_server;
     PulseConnection m_connection;
@@ -69,4 +80,7 @@ private:
     std::chrono::steady_clock::time_point m_last_read; // end of the last on_read
     QString m_device;                                  // what the user knows the source as
     QString m_start_error;
+    pa_stream *m_standby = nullptr; // corked, on the monitor to be recorded next
+    QByteArray m_standby_source;    // what keep_ready asked for
+    bool m_standby_wanted = false;
 };
