@@ -20,9 +20,10 @@ constexpr int spot_interval = 1;  // SpotInterval
 constexpr int line_interval = 1;  // LineInterval
 constexpr int tick_hold_ms = 200; // TickDelayTime
 constexpr int tick_step_ms = 20;  // TickReleaseTime
-// Falling ticks are placed by the clock; 25 pictures a second show them
-// smoothly without repainting at the release step's 50 a second.
-constexpr int tick_repaint_ms = 40;
+// Falling ticks are placed by the clock and shown 20 pictures a second, not
+// at the release step's 50: with the owner's feed every 100 ms, one picture
+// halfway between two feeds keeps an even pace.
+constexpr int tick_repaint_ms = 50;
 constexpr double floor_db = -60.0;  // bottom of the scale, relative to a full-scale sine
 const QColor line_color(1, 138, 0); // LineLow/Mid/HighColor
 
@@ -189,16 +190,15 @@ void TAudioVisualizationEx2::refresh()
     const std::vector<int> drawn = m_impl->picture(spot_count(), now);
     if (drawn != m_impl->m_painted)
         update();
-    // Woken only when a tick will move, and never more than 25 times a second.
+    // Woken only when a tick will move, and never more than 20 times a second.
     const int next = m_impl->next_change_ms(drawn, now);
     QTimer &timer = m_impl->m_release_timer;
     if (next < 0) {
         timer.stop();
         return;
     }
-    const int delay = std::max(next, tick_repaint_ms);
-    if (!timer.isActive() || timer.remainingTime() > delay)
-        timer.start(delay);
+    // Counted from this picture: a feed that comes sooner takes the timer's place.
+    timer.start(std::max(next, tick_repaint_ms));
 }
 
 int TAudioVisualizationEx2::spot_count() const
@@ -250,15 +250,22 @@ void TAudioVisualizationEx2::paintEvent(QPaintEvent *)
     const int h = height();
     const int pitch = spot_height + spot_interval;
     m_impl->m_painted = m_impl->picture(spot_count(), m_impl->m_clock());
+    // Each bar as one block of light, then the dark rows between spots across
+    // all bars at once: a few dozen fills a picture instead of one per spot.
+    int highest = 0;
     for (int b = 0; b < bar_count; ++b) {
         // Spread the spare pixels so the bars fill the width exactly.
         const int x0 = b * (w + line_interval) / bar_count;
         const int x1 = (b + 1) * (w + line_interval) / bar_count - line_interval;
         const int lit = m_impl->m_painted[2 * b];
-        for (int s = 0; s < lit; ++s)
-            p.fillRect(x0, h - (s + 1) * pitch + spot_interval, x1 - x0, spot_height, line_color);
+        if (lit > 0)
+            p.fillRect(x0, h - lit * pitch + spot_interval, x1 - x0, lit * pitch - spot_interval,
+                       line_color);
+        highest = std::max(highest, lit);
         const int tick = m_impl->m_painted[2 * b + 1];
         if (tick > lit)
             p.fillRect(x0, h - tick * pitch + spot_interval, x1 - x0, spot_height, line_color);
     }
+    for (int s = 1; s < highest; ++s)
+        p.fillRect(0, h - s * pitch, w, spot_interval, Qt::black);
 }
