@@ -504,9 +504,16 @@ int64_t TAudioRecord2::CapturedSamples() const
 
 int64_t TAudioRecord2::RunSamples() const
 {
-    const int64_t now = m_running ? position_now() : 0;
+    if (!m_running) {
+        std::lock_guard lock(m_mutex);
+        return m_captured;
+    }
+    // By the clock, as the run's end will cut it: a source that hands over
+    // its sound ahead of the clock (a monitor of a sink rendered ahead) must
+    // not count sound that the end then leaves out.
+    const int64_t now = position_now();
     std::lock_guard lock(m_mutex);
-    return std::max(m_captured, now - m_run_start);
+    return std::max<int64_t>(now - m_run_start, 0);
 }
 
 int TAudioRecord2::SamplePosition() const

@@ -89,8 +89,9 @@ public:
     int64_t CapturedSamples() const;
     // The run's length by the stream's clock: what the source has captured
     // since Start, some of it maybe still on its way (a monitor can be more
-    // than a second behind). After the run's end and its drain, the same as
-    // CapturedSamples.
+    // than a second behind), and none of what came ahead of the clock, which
+    // the run's end leaves out. After the run's end and its drain, the same
+    // as CapturedSamples.
     int64_t RunSamples() const;
     int ErrorCode() const { return m_error_code; }
     QString ErrorText() const { return m_error_text; }

@@ -113,6 +113,8 @@ TEST_P(RecordRunEnd, HoldsTheSoundUpToTheMomentOfTheCall)
     s.push(static_cast<size_t>(c.received));
     s.fake->source_frames = c.source_at;
     SampleArray run = s.rec->GetArray();
+    // What the time display and the limits count is what the run will hold.
+    EXPECT_EQ(s.rec->RunSamples(), c.expected * 2);
     end_run(*s.rec, c.end);
     if (c.source_at > c.received) {
         EXPECT_FALSE(s.rec->Drained()) << "the sound of the moment is still on its way";
