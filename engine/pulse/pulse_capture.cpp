@@ -105,6 +105,16 @@ void on_server_name(pa_context *, const pa_server_info *i, void *userdata)
         *static_cast<QString *>(userdata) = QString::fromUtf8(i->server_name);
 }
 
+// A record stream's buffer: the server's defaults, fragments of `fragment`.
+pa_buffer_attr record_attr(pa_usec_t fragment, const pa_sample_spec &spec)
+{
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragment, &spec));
+    return attr;
+}
+
 void on_success(pa_context *, int success, void *userdata)
 {
     *static_cast<int *>(userdata) = success;
@@ -240,10 +250,7 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
 
     // Small fragments: the tail that Stop collects is short and the level
     // display follows closely.
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &spec));
+    const pa_buffer_attr attr = record_attr(20 * PA_USEC_PER_MSEC, spec);
     const QByteArray name = source.name.toUtf8();
     if (pa_stream_connect_record(
             m_stream, name.constData(), &attr,
@@ -287,7 +294,8 @@ void PulseCaptureBackend::stop()
     }
     close_stream();
     // One that failed (its device went, or the server restarted) is tried again.
-    if (m_standby_wanted && (!m_standby || !PA_STREAM_IS_GOOD(pa_stream_get_state(m_standby))))
+    if (m_standby_wanted && !m_standby_needless &&
+        (!m_standby || !PA_STREAM_IS_GOOD(pa_stream_get_state(m_standby))))
         open_standby();
 }
 
@@ -296,8 +304,8 @@ void PulseCaptureBackend::keep_ready(const InputLineInfo &line)
     PulseLock lock(m_connection);
     const QByteArray wanted = line.source_name.isEmpty() ? QByteArrayLiteral("@DEFAULT_SOURCE@")
                                                          : line.source_name.toUtf8();
-    if (m_standby_wanted && wanted == m_standby_source && m_standby &&
-        PA_STREAM_IS_GOOD(pa_stream_get_state(m_standby)))
+    if (m_standby_wanted && wanted == m_standby_source &&
+        (m_standby_needless || (m_standby && PA_STREAM_IS_GOOD(pa_stream_get_state(m_standby)))))
         return;
     m_standby_source = wanted;
     m_standby_wanted = true;
@@ -307,16 +315,20 @@ void PulseCaptureBackend::keep_ready(const InputLineInfo &line)
 void PulseCaptureBackend::open_standby()
 {
     close_standby();
+    m_standby_needless = false;
     if (!m_connection.ensure_connected())
         return;
     QString server;
     SourceFormat source;
     pa_context *c = m_connection.context();
     if (!m_connection.finish(pa_context_get_server_info(c, on_server_name, &server)) ||
-        server.contains(QLatin1String("PipeWire")) ||
         !m_connection.finish(pa_context_get_source_info_by_name(c, m_standby_source.constData(),
                                                                 on_source_format, &source)) ||
-        !source.found || !source.monitor)
+        !source.found)
+        return; // asked again after the next stop
+    // Known for good until another source is asked for: no round trips at every stop.
+    m_standby_needless = server.contains(QLatin1String("PipeWire")) || !source.monitor;
+    if (m_standby_needless)
         return;
     pa_sample_spec spec = source.spec;
     spec.format = PA_SAMPLE_S16LE;
@@ -325,10 +337,7 @@ void PulseCaptureBackend::open_standby()
     m_standby = pa_stream_new(c, "Velquor standby", &spec, &source.map);
     if (!m_standby)
         return;
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(standby_latency, &spec));
+    const pa_buffer_attr attr = record_attr(standby_latency, spec);
     const QByteArray name = source.name.toUtf8();
     // Not waited for: the stream only has to exist by the time of a click.
     if (pa_stream_connect_record(m_standby, name.constData(), &attr,

@@ -83,4 +83,5 @@ private:
     pa_stream *m_standby = nullptr; // corked, on the monitor to be recorded next
     QByteArray m_standby_source;    // what keep_ready asked for
     bool m_standby_wanted = false;
+    bool m_standby_needless = false; // the source asked for needs none
 };
