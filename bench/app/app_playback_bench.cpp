@@ -4,12 +4,15 @@
 //   scripts/with-pulse.sh build/app/app_playback_bench [seconds]
 // It makes its own files (sox, lame, oggenc, ffmpeg) and prints, per format,
 // CPU seconds per minute of audio and the ratio to the cheapest other player.
-// A second argument (MP3, OGG, WMA, WAV) measures that format only.
+// A second argument (MP3, OGG, WMA, WAV) measures that format only. It first
+// prints the floor of a window that shows playback at all (bare_window_cpu).
+#include "audio/audio_file.h"
 #include "main.h"
 #include "recordlist.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -80,6 +83,60 @@ double velquor_cpu(Tfm_main &main, Tfm_list &list, const QString &path, double s
     return main.playing ? -1 : cpu_seconds(after) - cpu_seconds(before);
 }
 
+// The floor of any window that shows playback as the main window does: a bare
+// Qt window whose 107x60 level display is repainted on a 100 ms timer, with
+// no sound and no decoding. A player with a window cannot cost less.
+double bare_window_cpu(QSize size, double seconds)
+{
+    struct Meter : QWidget {
+        int frame = 0;
+        void paintEvent(QPaintEvent *) override
+        {
+            QPainter p(this);
+            p.fillRect(rect(), Qt::black);
+            for (int b = 0; b < 20; ++b) {
+                const int lit = (frame * 7 + b * 13) % height();
+                p.fillRect(b * 5, height() - lit, 4, lit, QColor(1, 138, 0));
+            }
+        }
+    };
+    QWidget window;
+    window.resize(size);
+    auto *meter = new Meter;
+    meter->setParent(&window);
+    meter->setGeometry(10, 10, 107, 60);
+    window.show();
+    QTest::qWait(200);
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, meter, [meter] {
+        ++meter->frame;
+        meter->update();
+    });
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    tick.start(100);
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    getrusage(RUSAGE_SELF, &after);
+    return cpu_seconds(after) - cpu_seconds(before);
+}
+
+// Reading the whole file as the player does, block by block, with no sound:
+// what the decoder alone costs of a playback.
+double decode_cpu(const QString &path)
+{
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    TAudioFile2 file;
+    file.OpenFile(path, 0, 1);
+    while (file.ReadArray(4410).size() == 4410) {
+    }
+    file.CloseFile();
+    getrusage(RUSAGE_SELF, &after);
+    return cpu_seconds(after) - cpu_seconds(before);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -124,13 +181,22 @@ int main(int argc, char **argv)
     main.show();
     QTest::qWait(200);
 
+    main.hide();
+    const double floor = bare_window_cpu(main.size(), seconds) * 60 / seconds;
+    main.show();
+    QTest::qWait(200);
     std::printf("CPU seconds per minute of playback (%.0f s files)\n", seconds);
-    std::printf("%-5s %10s  %s\n", "file", "Velquor", "others (ratio Velquor / cheapest other)");
+    std::printf("floor: a bare Qt window repainting a level display 10 times a second: %.3f\n",
+                floor);
+    std::fflush(stdout);
+    std::printf("%-5s %8s %8s  %s\n", "file", "Velquor", "decoding",
+                "others (ratio Velquor / cheapest other; floor + decoding / cheapest other)");
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     for (const Format &f : formats) {
         if (!only.isEmpty() && only != QLatin1String(f.name))
             continue;
         const double ours = velquor_cpu(main, *list, f.path, seconds) * 60 / seconds;
+        const double decoding = decode_cpu(f.path) * 60 / seconds;
         double cheapest = -1;
         std::string line;
         for (const auto &other : f.others) {
@@ -142,8 +208,9 @@ int main(int argc, char **argv)
             if (per_minute >= 0 && (cheapest < 0 || per_minute < cheapest))
                 cheapest = per_minute;
         }
-        std::printf("%-5s %10.3f  %s(%.2f)\n", f.name, ours, line.c_str(),
-                    cheapest > 0 ? ours / cheapest : -1.0);
+        std::printf("%-5s %8.3f %8.3f  %s(%.2f; %.2f)\n", f.name, ours, decoding, line.c_str(),
+                    cheapest > 0 ? ours / cheapest : -1.0,
+                    cheapest > 0 ? (floor + decoding) / cheapest : -1.0);
         std::fflush(stdout);
     }
     main.close();
