@@ -32,6 +32,16 @@ double cpu_seconds(const rusage &r)
     return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
+// CPU time this process spends in work().
+template <class F> double own_cpu(F &&work)
+{
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    work();
+    getrusage(RUSAGE_SELF, &after);
+    return cpu_seconds(after) - cpu_seconds(before);
+}
+
 bool run(const QString &program, const QStringList &args)
 {
     QProcess p;
@@ -66,21 +76,20 @@ double velquor_cpu(Tfm_main &main, Tfm_list &list, const QString &path, double s
     list.append_entry(path, path, QString());
     main.current_item_index = list.count() - 1;
     main.current_file = path;
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    main.start_playback();
-    // A plain event loop: polling here would add wake-ups of the bench's own.
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (!main.playing)
-            loop.quit();
+    const double cpu = own_cpu([&] {
+        main.start_playback();
+        // A plain event loop: polling here would add wake-ups of the bench's own.
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (!main.playing)
+                loop.quit();
+        });
+        check.start(500);
+        QTimer::singleShot(static_cast<int>((seconds + 20) * 1000), &loop, &QEventLoop::quit);
+        loop.exec();
     });
-    check.start(500);
-    QTimer::singleShot(static_cast<int>((seconds + 20) * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-    getrusage(RUSAGE_SELF, &after);
-    return main.playing ? -1 : cpu_seconds(after) - cpu_seconds(before);
+    return main.playing ? -1 : cpu;
 }
 
 // The floor of any window that shows playback as the main window does: a bare
@@ -112,29 +121,25 @@ double bare_window_cpu(QSize size, double seconds)
         ++meter->frame;
         meter->update();
     });
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    tick.start(100);
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-    getrusage(RUSAGE_SELF, &after);
-    return cpu_seconds(after) - cpu_seconds(before);
+    return own_cpu([&] {
+        tick.start(100);
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+        loop.exec();
+    });
 }
 
 // Reading the whole file as the player does, block by block, with no sound:
 // what the decoder alone costs of a playback.
 double decode_cpu(const QString &path)
 {
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    TAudioFile2 file;
-    file.OpenFile(path, 0, 1);
-    while (file.ReadArray(4410).size() == 4410) {
-    }
-    file.CloseFile();
-    getrusage(RUSAGE_SELF, &after);
-    return cpu_seconds(after) - cpu_seconds(before);
+    return own_cpu([&] {
+        TAudioFile2 file;
+        file.OpenFile(path, 0, 1);
+        while (file.ReadArray(4410).size() == 4410) {
+        }
+        file.CloseFile();
+    });
 }
 
 } // namespace
