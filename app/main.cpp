@@ -140,13 +140,12 @@ Tfm_option *Tfm_main::option_window()
 
 QString Tfm_main::default_output_folder()
 {
-    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    return music.isEmpty() ? QDir::home().filePath(QStringLiteral("Music")) : music;
+    return SettingsFile::music_folder();
 }
 
 QString Tfm_main::default_recorder_folder()
 {
-    return QDir::home().filePath(QStringLiteral("My Recorder"));
+    return SettingsFile::recorder_folder();
 }
 
 void Tfm_main::FormCreate()
@@ -176,6 +175,7 @@ void Tfm_main::FormShow()
     load_skin();
     find_skin_elements();
     settings_file = std::make_unique<SettingsFile>(QStringLiteral("velquor.ini"));
+    settings_file->set_program_folder(m_services.program_folder);
     fill_device_list();
     fill_input_line_list();
     Timer.start();

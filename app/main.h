@@ -9,6 +9,7 @@
 #include "dir.h"
 #include "option.h"
 #include "recordlist.h"
+#include "schedule_rule.h"
 #include "services.h"
 
 #include <QElapsedTimer>
@@ -124,6 +125,9 @@ public:
 
     // schedule
     void TimerTimer();
+    // A scheduled recording is over: the schedule waits for its next window,
+    // or switches off when there is none.
+    void end_scheduled_run();
 
     // playback
     void start_playback();
@@ -200,6 +204,9 @@ private:
     bool m_in_error_handler = false;
     bool m_starting = false; // a start waits in its save dialog
     QString m_skin_problem;
+
+    ScheduleWindow m_schedule_done;    // the window this run recorded (or tried to)
+    int64_t m_scheduled_before_ms = 0; // a scheduled run's earlier files, when the limit split it
 
     QString m_record_file;
     QSet<QString> m_recorded_paths; // this run's recordings: never overwritten by a later one

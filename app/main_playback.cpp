@@ -329,15 +329,12 @@ void Tfm_main::open_command()
 {
     if (!settings_file)
         return;
-    const QString initial =
-        settings_file->read_string(QStringLiteral("basic"), QStringLiteral("path"),
-                                   QDir::cleanPath(m_services.program_folder));
+    const QString initial = settings_file->text(keys::basic::path);
     const std::optional<QString> picked = m_services.dialogs->open_file(this, initial);
     if (!picked || picked->isEmpty() || !settings_file || recording)
         return;
     const QString path = *picked;
-    settings_file->write_string(QStringLiteral("basic"), QStringLiteral("path"),
-                                QFileInfo(path).absolutePath());
+    settings_file->set_text(keys::basic::path, QFileInfo(path).absolutePath());
     current_file = path;
     const QString invalid = path + QStringLiteral(" is an invalid audio file!");
     try {

@@ -6,6 +6,7 @@
 #include "audio/lame_enc.h"
 #include "clock_text.h"
 #include "pulse/audio_record.h"
+#include "recording_format.h"
 #include "recordlist.h"
 #include "settings_file.h"
 #include "skin/audio_visualization.h"
@@ -24,21 +25,6 @@ using namespace value_lists;
 
 namespace
 {
-
-const QString save_filter =
-    QStringLiteral("MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|WAV Files(*.wav)|*.wav|OGG "
-                   "Files(*.ogg)|*.ogg");
-
-// "Name|pattern|Name|pattern" as Qt's ";;"-separated filter.
-QString qt_filter(const QString &filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << QStringLiteral("%1 (%2)").arg(
-            parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
-    return out.join(QStringLiteral(";;"));
-}
 
 QString folder_of(const QString &path)
 {
@@ -65,23 +51,21 @@ void Tfm_main::start_recording()
     recording = true;
     int format_index = 0;
     QString dialog_name;
-    if (settings_file->read_bool(QStringLiteral("format"), QStringLiteral("auto name"), true)) {
-        format_index =
-            settings_file->read_integer(QStringLiteral("format"), QStringLiteral("format"), 0);
+    if (settings_file->boolean(keys::format::auto_name)) {
+        format_index = settings_file->integer(keys::format::format);
     } else {
-        const QString initial = settings_file->read_string(
-            QStringLiteral("basic"), QStringLiteral("save path"), default_recorder_folder());
+        const QString initial = settings_file->text(keys::basic::save_path);
         // While the dialog is open the schedule and the other commands wait:
         // there is no file yet to stop or pause.
         m_starting = true;
-        const auto choice = m_services.dialogs->save_file(this, initial, qt_filter(save_filter));
+        const auto choice =
+            m_services.dialogs->save_file(this, initial, qt_name_filters(save_dialog_filter()));
         m_starting = false;
         if (!choice || choice->path.isEmpty() || !recording || m_closed || !settings_file) {
             recording = false;
             return;
         }
-        settings_file->write_string(QStringLiteral("basic"), QStringLiteral("save path"),
-                                    folder_of(choice->path));
+        settings_file->set_text(keys::basic::save_path, folder_of(choice->path));
         dialog_name = choice->path;
         format_index = choice->filter_index - 1;
     }
@@ -98,10 +82,9 @@ void Tfm_main::start_recording()
     current_item_index = m_list->count();
     set_label(file_name_label, QFileInfo(path).fileName());
 
-    if (settings_file->read_bool(QStringLiteral("limit"), QStringLiteral("enable limit"), false)) {
+    if (settings_file->boolean(keys::limit::enable)) {
         limit_active = true;
-        limit_length_s =
-            settings_file->read_integer(QStringLiteral("limit"), QStringLiteral("time"), 180);
+        limit_length_s = settings_file->integer(keys::limit::time);
     } else {
         limit_active = false;
     }
@@ -140,101 +123,54 @@ void Tfm_main::start_recording()
 
 bool Tfm_main::set_up_format(int format_index, QString &extension)
 {
-    SettingsFile &s = *settings_file;
-    auto position = [&s](const char *section, const char *key, int def) {
-        return s.read_integer(QString::fromLatin1(section), QString::fromLatin1(key), def);
+    FormatChecks checks;
+    checks.mp3 = [this](uint32_t rate, int kbps, int channels) {
+        return AudioFileRecord->CheckMp3Format(rate, kbps, channels);
     };
-    switch (format_index) {
-    case 0: { // MP3
-        const int channel = safe_position(position("mp3", "channel", 1), channel_names.size(), 1);
-        const int bitrate = at(bitrates, position("mp3", "bitrate", 11), 11);
-        AudioFile2LameEnc->setSampleRate(at(frequencies, position("mp3", "frequency", 7), 7));
-        AudioFile2LameEnc->setBitrate(bitrate);
-        AudioFile2LameEnc->setChannels(channel + 1);
-        AudioFile2LameEnc->setQuality(position("mp3", "quality", 9));
-        const int vbr = position("mp3", "enable vbr", 0);
-        if (vbr == 0) {
-            AudioFile2LameEnc->setConstantBitrate(true);
-        } else if (vbr == 1) {
-            AudioFile2LameEnc->setConstantBitrate(false);
-            AudioFile2LameEnc->setVbrBitrate(at(bitrates, position("mp3", "vbr bitrate", 11), 11));
-            AudioFile2LameEnc->setVbrQuality(position("mp3", "vbr quality", 9));
+    checks.ogg = [this](uint32_t rate, int channels, int kbps, int max_kbps, int min_kbps) {
+        return AudioFileRecord->CheckOggFormat(rate, channels, kbps, max_kbps, min_kbps);
+    };
+    const RecordingFormat f = recording_format(*settings_file, format_index, checks);
+    if (f.writer == RecordingFormat::Writer::mp3) {
+        TAudioFile2LameEnc &enc = *AudioFile2LameEnc;
+        enc.setSampleRate(f.sample_rate);
+        enc.setBitrate(f.bitrate);
+        enc.setChannels(f.channels);
+        enc.setQuality(f.quality);
+        if (f.vbr_mode == 0) {
+            enc.setConstantBitrate(true);
+        } else if (f.vbr_mode == 1) {
+            enc.setConstantBitrate(false);
+            enc.setVbrBitrate(f.vbr_bitrate);
+            enc.setVbrQuality(f.vbr_quality);
         }
-        if (!AudioFileRecord->CheckMp3Format(AudioFile2LameEnc->SampleRate(),
-                                             AudioFile2LameEnc->Bitrate(),
-                                             AudioFile2LameEnc->Channels())) {
-            recording = false;
-            m_services.dialogs->information(
-                this,
-                QStringLiteral("This MP3 format not supported, please try another bit rate."));
-            return false;
-        }
+    }
+    if (!f.refusal.isEmpty()) {
+        recording = false;
+        m_services.dialogs->information(this, f.refusal);
+        return false;
+    }
+    switch (f.writer) {
+    case RecordingFormat::Writer::mp3:
         AudioFileRecord->SetMp3Encoder(*AudioFile2LameEnc);
-        extension = QStringLiteral(".mp3");
-        set_label(format_label, QStringLiteral("MP3  %1 Hz  %2  %3 KBPS")
-                                    .arg(AudioFile2LameEnc->SampleRate())
-                                    .arg(QLatin1String(channel_names[channel]))
-                                    .arg(bitrate));
-        return true;
+        break;
+    case RecordingFormat::Writer::wma:
+        AudioFileRecord->SetWmaProfile(f.wma_profile);
+        break;
+    case RecordingFormat::Writer::wav:
+        AudioFileRecord->SetWavFormat(f.sample_rate, f.channels, f.bits_per_sample);
+        break;
+    case RecordingFormat::Writer::ogg:
+        AudioFileRecord->SetOggFormat(f.sample_rate, f.channels, f.bitrate, f.max_bitrate,
+                                      f.min_bitrate, f.ogg_quality);
+        break;
+    case RecordingFormat::Writer::none:
+        break;
     }
-    case 1: { // WMA
-        const int preset = safe_position(position("wma", "format", 9), wma_preset_count, 9);
-        AudioFileRecord->SetWmaProfile(preset + 1);
-        extension = QStringLiteral(".wma");
-        set_label(format_label, QLatin1String(wma_profile_names()[preset]));
-        return true;
-    }
-    case 2: { // WAV
-        extension = QStringLiteral(".wav");
-        const int mode = safe_position(position("wav", "mode", 0), wav_modes.size(), 0);
-        if (mode == 0) {
-            AudioFileRecord->SetWavFormat(44100, 2, 16);
-            set_label(format_label, QStringLiteral("WAV  44100Hz  Stereo  16BIT"));
-        } else {
-            const uint32_t rate = at(frequencies, position("wav", "frequency", 7), 7);
-            const int channel =
-                safe_position(position("wav", "channel", 1), channel_names.size(), 1);
-            const uint32_t bits = at(sample_sizes, position("wav", "bit", 1), 1);
-            AudioFileRecord->SetWavFormat(rate, channel + 1, bits);
-            set_label(format_label, QStringLiteral("WAV  %1 Hz  %2  %3 BIT")
-                                        .arg(rate)
-                                        .arg(QLatin1String(channel_names[channel]))
-                                        .arg(bits));
-        }
-        return true;
-    }
-    default: { // OGG
-        const uint32_t rate = at(frequencies, position("ogg", "frequency", 7), 7);
-        const int channel = safe_position(position("ogg", "channel", 1), channel_names.size(), 1);
-        const int nominal = at(bitrates, position("ogg", "bitrate", 11), 11);
-        const int maximum = at(bitrates, position("ogg", "max bitrate", 11), 11);
-        const int minimum = at(bitrates, position("ogg", "min bitrate", 11), 11);
-        extension = QStringLiteral(".ogg");
-        if (s.read_bool(QStringLiteral("ogg"), QStringLiteral("enable quality"), false)) {
-            const int quality = std::clamp(position("ogg", "quality", 300), 0, 1000);
-            AudioFileRecord->SetOggFormat(rate, channel + 1, nominal, maximum, minimum,
-                                          static_cast<int16_t>(quality));
-            set_label(format_label, QStringLiteral("OGG  %1 Hz  %2  Quality - %3")
-                                        .arg(rate)
-                                        .arg(QLatin1String(channel_names[channel]))
-                                        .arg(quality));
-        } else {
-            if (!AudioFileRecord->CheckOggFormat(rate, channel + 1, nominal, maximum, minimum)) {
-                recording = false;
-                m_services.dialogs->information(
-                    this,
-                    QStringLiteral("This OGG format not supported, please try another bit rate."));
-                return false;
-            }
-            AudioFileRecord->SetOggFormat(rate, channel + 1, nominal, maximum, minimum, -1);
-            set_label(format_label, QStringLiteral("OGG  %1 Hz  %2  %3 KBPS")
-                                        .arg(rate)
-                                        .arg(QLatin1String(channel_names[channel]))
-                                        .arg(nominal));
-        }
-        return true;
-    }
-    }
+    extension = f.extension;
+    if (!f.summary.isEmpty())
+        set_label(format_label, f.summary);
+    return true;
 }
 
 QString Tfm_main::output_path(const QString &extension, const QString &dialog_name)
@@ -247,10 +183,9 @@ QString Tfm_main::output_path(const QString &extension, const QString &dialog_na
                 : chosen.filePath().left(chosen.filePath().size() - chosen.suffix().size() - 1);
         return base + extension;
     }
-    QString folder = settings_file->read_string(QStringLiteral("format"), QStringLiteral("path"),
-                                                default_output_folder());
+    QString folder = settings_file->text(keys::format::path);
     if (folder.trimmed().isEmpty())
-        folder = default_output_folder();
+        folder = settings_file->default_text(keys::format::path);
     if (!QFileInfo::exists(folder))
         QDir().mkdir(folder); // one level; a failure shows as "Failed to create file"
     if (!folder.endsWith(QLatin1Char('/')))
@@ -325,6 +260,8 @@ void Tfm_main::roll_over()
     m_stop_owed = false;
     finish_recording(true);
     start_recording();
+    if (!recording)
+        end_scheduled_run();
     if (!std::exchange(m_stop_owed, false) || !recording || m_finishing)
         return;
     // The stop came while the previous file was finished: this file ends at its moment.
@@ -363,10 +300,11 @@ void Tfm_main::finish_recording(bool split)
     AudioVisualizationEx->ShowArray({});
     const int duration_ms = AudioFileRecord->Duration();
     AudioFileRecord->CloseFile();
-    if (scheduled_run) {
-        scheduled_run = false;
-        Timer.stop();
-    }
+    // A split by the limit goes on with the scheduled run in the next file.
+    if (split)
+        m_scheduled_before_ms += duration_ms;
+    else
+        end_scheduled_run();
     const bool tags_written = write_tags();
     pending_title.clear();
     pending_track = -1;
@@ -485,11 +423,11 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
     if (!recording || record_paused)
         return;
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
-    const int64_t seconds =
-        AudioRecord->SamplesToMilliseconds(AudioRecord->RunSamples() + recorded_before_pause) /
-        1000;
+    const int64_t ms =
+        AudioRecord->SamplesToMilliseconds(AudioRecord->RunSamples() + recorded_before_pause);
+    const int64_t seconds = ms / 1000;
     set_label(time_label, QStringLiteral("00:00:00/") + clock_text(seconds));
-    if (scheduled_run && seconds >= scheduled_length_s)
+    if (scheduled_run && (ms + m_scheduled_before_ms) / 1000 >= scheduled_length_s)
         stop_recording();
     // A WAV file near its 4 GiB goes on in a new file, well before a write
     // could fail (a split still waits up to ~2.5 s for its last sound).
@@ -499,8 +437,7 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
         return;
     }
     if (recording && limit_active && seconds >= limit_length_s) {
-        const bool next = settings_file && settings_file->read_bool(QStringLiteral("limit"),
-                                                                    QStringLiteral("new"), false);
+        const bool next = settings_file && settings_file->boolean(keys::limit::new_file);
         if (next)
             roll_over();
         else

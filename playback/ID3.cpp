@@ -148,8 +148,12 @@ bool Tfm_id3::fill_from_file(bool look_at_extension)
     }
     cb_genre->setCurrentIndex(genre);
     m_genre_shown = genre;
-    edt_track->setText(QString::number(m_information->infoTrack));
-    edt_year->setText(QString::number(m_information->infoYear));
+    // A file without a year or track reads as 0: shown as nothing, not as "0".
+    const auto number_or_empty = [](int value) {
+        return value != 0 ? QString::number(value) : QString();
+    };
+    edt_track->setText(number_or_empty(m_information->infoTrack));
+    edt_year->setText(number_or_empty(m_information->infoYear));
     edt_comment->setText(m_information->infoComments);
     return true;
 }

@@ -129,11 +129,9 @@ void Tfm_list::add_files()
     if (!m_host || m_adding)
         return;
     lv->setSortingEnabled(false);
-    const QString section = QStringLiteral("playlist");
-    const QString key = QStringLiteral("file path");
     SettingsFile *settings = m_host->settings();
-    const QString initial = settings ? settings->read_string(section, key, m_host->program_folder())
-                                     : m_host->program_folder();
+    const QString initial =
+        settings ? settings->text(keys::playlist::file_path) : m_host->program_folder();
     const std::optional<QStringList> picked =
         m_host->pick_files(this, initial, qt_name_filters(open_filter));
     if (!picked || picked->isEmpty())
@@ -141,7 +139,7 @@ void Tfm_list::add_files()
     m_adding = true;
     enable_list_commands(false);
     if ((settings = m_host->settings()))
-        settings->write_string(section, key, QFileInfo(picked->first()).absolutePath());
+        settings->set_text(keys::playlist::file_path, QFileInfo(picked->first()).absolutePath());
     for (const QString &path : *picked) {
         QCoreApplication::processEvents();
         if (!QFileInfo::exists(path)) {

@@ -17,15 +17,6 @@
 namespace
 {
 
-const QString s_source = QStringLiteral("source");
-const QString s_schedule = QStringLiteral("schedule");
-const QString s_limit = QStringLiteral("limit");
-const QString s_format = QStringLiteral("format");
-const QString s_mp3 = QStringLiteral("mp3");
-const QString s_wma = QStringLiteral("wma");
-const QString s_wav = QStringLiteral("wav");
-const QString s_ogg = QStringLiteral("ogg");
-
 QFrame *separator(QWidget *parent, QFrame::Shape shape, const QRect &where)
 {
     auto *line = new QFrame(parent);
@@ -242,7 +233,7 @@ void Tfm_option::FormShow()
     const SettingsFile &f = *file;
 
     // Schedule
-    const int mode = f.read_integer(s_schedule, QStringLiteral("schedule"), 0);
+    const int mode = f.integer(keys::schedule::mode);
     QRadioButton *modes[] = {rb_disable, rb_day, rb_week, rb_special};
     if (mode >= 0 && mode <= 3) {
         set_radio(modes[mode], &Tfm_option::rb_disableClick);
@@ -251,71 +242,67 @@ void Tfm_option::FormShow()
     const QDateTime now = QDateTime::currentDateTime();
     {
         const QSignalBlocker b1(dtp_date), b2(dtp_begintime), b3(dtp_endtime);
-        dtp_date->setDate(f.read_date(s_schedule, QStringLiteral("special day"), now.date()));
-        dtp_begintime->setTime(f.read_time(s_schedule, QStringLiteral("begin time"), now.time()));
-        dtp_endtime->setTime(f.read_time(s_schedule, QStringLiteral("end time"), now.time()));
+        dtp_date->setDate(f.date(keys::schedule::special_day, now.date()));
+        dtp_begintime->setTime(f.time(keys::schedule::begin_time, now.time()));
+        dtp_endtime->setTime(f.time(keys::schedule::end_time, now.time()));
     }
     accepted_begin_time = dtp_begintime->dateTime();
     accepted_end_time = dtp_endtime->dateTime();
 
     // File length limitation
-    set_check(cb_limit, f.read_bool(s_limit, QStringLiteral("enable limit"), false),
-              &Tfm_option::cb_limitClick);
-    edt_timelimit->setText(QString::number(f.read_integer(s_limit, QStringLiteral("time"), 180)));
-    set_check(cb_stop, f.read_bool(s_limit, QStringLiteral("stop"), false),
-              &Tfm_option::cb_stopClick);
-    set_check(cb_new, f.read_bool(s_limit, QStringLiteral("new"), false), &Tfm_option::cb_newClick);
+    set_check(cb_limit, f.boolean(keys::limit::enable), &Tfm_option::cb_limitClick);
+    edt_timelimit->setText(QString::number(f.integer(keys::limit::time)));
+    set_check(cb_stop, f.boolean(keys::limit::stop), &Tfm_option::cb_stopClick);
+    set_check(cb_new, f.boolean(keys::limit::new_file), &Tfm_option::cb_newClick);
     cb_limitClick();
 
     // Output format
-    if (f.read_bool(s_format, QStringLiteral("auto name"), false)) {
+    if (f.boolean(keys::format::auto_name)) {
         set_radio(rb_datename, &Tfm_option::rb_datenameClick);
         cb_format->setEnabled(true);
     } else {
         set_radio(rb_customname, &Tfm_option::rb_datenameClick);
         cb_format->setEnabled(false);
     }
-    select(cb_format, f.read_integer(s_format, QStringLiteral("format"), 0));
-    edt_dir->setText(f.read_string(s_format, QStringLiteral("path"),
-                                   QDir::home().filePath(QStringLiteral("My Recorder"))));
+    select(cb_format, f.integer(keys::format::format));
+    edt_dir->setText(f.text(keys::format::path));
     edt_dir->setCursorPosition(0);
     edt_dir->setToolTip(edt_dir->text());
 
     // MP3
-    select(cb_mp3_bitrate, f.read_integer(s_mp3, QStringLiteral("bitrate"), 11));
-    select(cb_mp3_channel, f.read_integer(s_mp3, QStringLiteral("channel"), 1));
-    select(cb_mp3_frequency, f.read_integer(s_mp3, QStringLiteral("frequency"), 7));
-    ud_mp3_quality->setValue(f.read_integer(s_mp3, QStringLiteral("quality"), 9));
-    set_check(cb_vbr, f.read_bool(s_mp3, QStringLiteral("enable vbr"), false),
-              &Tfm_option::cb_vbrClick);
-    select(cb_mp3_vbr, f.read_integer(s_mp3, QStringLiteral("vbr bitrate"), 11));
-    ud_mp3_vbr->setValue(f.read_integer(s_mp3, QStringLiteral("vbr quality"), 9));
+    select(cb_mp3_bitrate, f.integer(keys::mp3::bitrate));
+    select(cb_mp3_channel, f.integer(keys::mp3::channel));
+    select(cb_mp3_frequency, f.integer(keys::mp3::frequency));
+    ud_mp3_quality->setValue(f.integer(keys::mp3::quality));
+    set_check(cb_vbr, f.boolean(keys::mp3::enable_vbr), &Tfm_option::cb_vbrClick);
+    select(cb_mp3_vbr, f.integer(keys::mp3::vbr_bitrate));
+    ud_mp3_vbr->setValue(f.integer(keys::mp3::vbr_quality));
     cb_vbrClick();
 
     // WMA
-    select(cb_wma, f.read_integer(s_wma, QStringLiteral("format"), 9));
+    select(cb_wma, f.integer(keys::wma::format));
 
     // WAV
-    const int wav_mode = f.read_integer(s_wav, QStringLiteral("mode"), 0);
+    const int wav_mode = f.integer(keys::wav::mode);
     if (wav_mode == 0)
         set_radio(rb_cdquality, &Tfm_option::rb_cdqualityClick);
     else if (wav_mode == 1)
         set_radio(rb_custom, &Tfm_option::rb_customClick);
-    select(cb_wav_bit, f.read_integer(s_wav, QStringLiteral("bit"), 1));
-    select(cb_wav_channel, f.read_integer(s_wav, QStringLiteral("channel"), 1));
-    select(cb_wav_frequency, f.read_integer(s_wav, QStringLiteral("frequency"), 7));
+    select(cb_wav_bit, f.integer(keys::wav::bit));
+    select(cb_wav_channel, f.integer(keys::wav::channel));
+    select(cb_wav_frequency, f.integer(keys::wav::frequency));
     for (QComboBox *list : {cb_wav_frequency, cb_wav_bit, cb_wav_channel})
         list->setEnabled(rb_custom->isChecked());
 
     // OGG
-    select(cb_ogg_channel, f.read_integer(s_ogg, QStringLiteral("channel"), 1));
-    select(cb_ogg_fre, f.read_integer(s_ogg, QStringLiteral("frequency"), 7));
-    select(cb_ogg_bitrate, f.read_integer(s_ogg, QStringLiteral("bitrate"), 11));
-    select(cb_ogg_maxbit, f.read_integer(s_ogg, QStringLiteral("max bitrate"), 11));
-    select(cb_ogg_minbit, f.read_integer(s_ogg, QStringLiteral("min bitrate"), 11));
-    set_check(cb_ogg_quality, f.read_bool(s_ogg, QStringLiteral("enable quality"), true),
+    select(cb_ogg_channel, f.integer(keys::ogg::channel));
+    select(cb_ogg_fre, f.integer(keys::ogg::frequency));
+    select(cb_ogg_bitrate, f.integer(keys::ogg::bitrate));
+    select(cb_ogg_maxbit, f.integer(keys::ogg::max_bitrate));
+    select(cb_ogg_minbit, f.integer(keys::ogg::min_bitrate));
+    set_check(cb_ogg_quality, f.boolean(keys::ogg::enable_quality),
               &Tfm_option::cb_ogg_qualityClick);
-    ud_ogg_quality->setValue(f.read_integer(s_ogg, QStringLiteral("quality"), 300));
+    ud_ogg_quality->setValue(f.integer(keys::ogg::quality));
     show_up_down(ud_ogg_quality, edt_ogg_quality, true);
     cb_ogg_qualityClick();
 }
@@ -351,59 +338,59 @@ void Tfm_option::btn_okClick()
     SettingsFile &f = *file;
     // One replacement of the file: a refused write leaves it as it was.
     f.begin_batch();
-    f.write_integer(s_source, QStringLiteral("source"), device_position);
-    f.write_integer(s_source, QStringLiteral("device"), line_position);
-    f.write_string(s_source, QStringLiteral("device name"), device_name);
-    f.write_string(s_source, QStringLiteral("line name"), line_name);
+    f.set_integer(keys::source::source, device_position);
+    f.set_integer(keys::source::device, line_position);
+    f.set_text(keys::source::device_name, device_name);
+    f.set_text(keys::source::line_name, line_name);
     bool timer_on = true;
     if (rb_disable->isChecked()) {
-        f.write_integer(s_schedule, QStringLiteral("schedule"), 0);
+        f.set_integer(keys::schedule::mode, 0);
         timer_on = false;
     } else if (rb_day->isChecked()) {
-        f.write_integer(s_schedule, QStringLiteral("schedule"), 1);
+        f.set_integer(keys::schedule::mode, 1);
     } else if (rb_week->isChecked()) {
-        f.write_integer(s_schedule, QStringLiteral("schedule"), 2);
+        f.set_integer(keys::schedule::mode, 2);
     } else if (rb_special->isChecked()) {
-        f.write_integer(s_schedule, QStringLiteral("schedule"), 3);
+        f.set_integer(keys::schedule::mode, 3);
     }
-    f.write_date(s_schedule, QStringLiteral("special day"), dtp_date->date());
-    f.write_time(s_schedule, QStringLiteral("begin time"), dtp_begintime->time());
-    f.write_time(s_schedule, QStringLiteral("end time"), dtp_endtime->time());
+    f.set_date(keys::schedule::special_day, dtp_date->date());
+    f.set_time(keys::schedule::begin_time, dtp_begintime->time());
+    f.set_time(keys::schedule::end_time, dtp_endtime->time());
 
-    f.write_bool(s_limit, QStringLiteral("enable limit"), cb_limit->isChecked());
-    f.write_integer(s_limit, QStringLiteral("time"), static_cast<int>(limit));
-    f.write_bool(s_limit, QStringLiteral("stop"), cb_stop->isChecked());
-    f.write_bool(s_limit, QStringLiteral("new"), cb_new->isChecked());
+    f.set_boolean(keys::limit::enable, cb_limit->isChecked());
+    f.set_integer(keys::limit::time, static_cast<int>(limit));
+    f.set_boolean(keys::limit::stop, cb_stop->isChecked());
+    f.set_boolean(keys::limit::new_file, cb_new->isChecked());
 
-    f.write_bool(s_format, QStringLiteral("auto name"), rb_datename->isChecked());
-    f.write_integer(s_format, QStringLiteral("format"), cb_format->currentIndex());
-    f.write_string(s_format, QStringLiteral("path"), edt_dir->text());
+    f.set_boolean(keys::format::auto_name, rb_datename->isChecked());
+    f.set_integer(keys::format::format, cb_format->currentIndex());
+    f.set_text(keys::format::path, edt_dir->text());
 
-    f.write_integer(s_mp3, QStringLiteral("bitrate"), cb_mp3_bitrate->currentIndex());
-    f.write_integer(s_mp3, QStringLiteral("channel"), cb_mp3_channel->currentIndex());
-    f.write_integer(s_mp3, QStringLiteral("frequency"), cb_mp3_frequency->currentIndex());
-    f.write_integer(s_mp3, QStringLiteral("quality"), ud_mp3_quality->value());
-    f.write_bool(s_mp3, QStringLiteral("enable vbr"), cb_vbr->isChecked());
-    f.write_integer(s_mp3, QStringLiteral("vbr bitrate"), cb_mp3_vbr->currentIndex());
-    f.write_integer(s_mp3, QStringLiteral("vbr quality"), ud_mp3_vbr->value());
+    f.set_integer(keys::mp3::bitrate, cb_mp3_bitrate->currentIndex());
+    f.set_integer(keys::mp3::channel, cb_mp3_channel->currentIndex());
+    f.set_integer(keys::mp3::frequency, cb_mp3_frequency->currentIndex());
+    f.set_integer(keys::mp3::quality, ud_mp3_quality->value());
+    f.set_boolean(keys::mp3::enable_vbr, cb_vbr->isChecked());
+    f.set_integer(keys::mp3::vbr_bitrate, cb_mp3_vbr->currentIndex());
+    f.set_integer(keys::mp3::vbr_quality, ud_mp3_vbr->value());
 
     if (rb_cdquality->isChecked())
-        f.write_integer(s_wav, QStringLiteral("mode"), 0);
+        f.set_integer(keys::wav::mode, 0);
     else if (rb_custom->isChecked())
-        f.write_integer(s_wav, QStringLiteral("mode"), 1);
-    f.write_integer(s_wav, QStringLiteral("bit"), cb_wav_bit->currentIndex());
-    f.write_integer(s_wav, QStringLiteral("channel"), cb_wav_channel->currentIndex());
-    f.write_integer(s_wav, QStringLiteral("frequency"), cb_wav_frequency->currentIndex());
+        f.set_integer(keys::wav::mode, 1);
+    f.set_integer(keys::wav::bit, cb_wav_bit->currentIndex());
+    f.set_integer(keys::wav::channel, cb_wav_channel->currentIndex());
+    f.set_integer(keys::wav::frequency, cb_wav_frequency->currentIndex());
 
-    f.write_integer(s_wma, QStringLiteral("format"), cb_wma->currentIndex());
+    f.set_integer(keys::wma::format, cb_wma->currentIndex());
 
-    f.write_integer(s_ogg, QStringLiteral("channel"), cb_ogg_channel->currentIndex());
-    f.write_integer(s_ogg, QStringLiteral("frequency"), cb_ogg_fre->currentIndex());
-    f.write_integer(s_ogg, QStringLiteral("bitrate"), cb_ogg_bitrate->currentIndex());
-    f.write_integer(s_ogg, QStringLiteral("max bitrate"), cb_ogg_maxbit->currentIndex());
-    f.write_integer(s_ogg, QStringLiteral("min bitrate"), cb_ogg_minbit->currentIndex());
-    f.write_bool(s_ogg, QStringLiteral("enable quality"), cb_ogg_quality->isChecked());
-    f.write_integer(s_ogg, QStringLiteral("quality"), ud_ogg_quality->value());
+    f.set_integer(keys::ogg::channel, cb_ogg_channel->currentIndex());
+    f.set_integer(keys::ogg::frequency, cb_ogg_fre->currentIndex());
+    f.set_integer(keys::ogg::bitrate, cb_ogg_bitrate->currentIndex());
+    f.set_integer(keys::ogg::max_bitrate, cb_ogg_maxbit->currentIndex());
+    f.set_integer(keys::ogg::min_bitrate, cb_ogg_minbit->currentIndex());
+    f.set_boolean(keys::ogg::enable_quality, cb_ogg_quality->isChecked());
+    f.set_integer(keys::ogg::quality, ud_ogg_quality->value());
     try {
         f.commit_batch();
     } catch (const SettingsWriteError &e) {

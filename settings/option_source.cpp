@@ -9,11 +9,6 @@
 #include <QCursor>
 #include <QToolTip>
 
-namespace
-{
-const QString s_source = QStringLiteral("source");
-} // namespace
-
 int Tfm_option::device_number_at(int position) const
 {
     if (position < 0 || position >= cb_source->count())
@@ -38,12 +33,12 @@ void Tfm_option::fill_device_list()
     // The device's name first: its position moves when devices come and go.
     m_start_line = 0;
     int position = -1;
-    const QString name = file->read_string(s_source, QStringLiteral("device name"), {});
+    const QString name = file->text(keys::source::device_name);
     if (!name.isEmpty())
         position = cb_source->findData(name, device_name_role);
     if (position < 0) {
-        if (!file->read_string(s_source, QStringLiteral("source"), {}).isEmpty()) {
-            position = file->read_integer(s_source, QStringLiteral("source"), 0);
+        if (file->stored(keys::source::source)) {
+            position = file->integer(keys::source::source);
         } else {
             // Nothing stored: record what the server records by default.
             int16_t device = 0, line = 0;
@@ -91,11 +86,11 @@ void Tfm_option::fill_lines_of_current_device(const QString &keep_line, int16_t 
     if (position < 0 && line_number > 0)
         position = cb_device->count() - line_number;
     if (position < 0 && file) {
-        const QString stored = file->read_string(s_source, QStringLiteral("line name"), {});
+        const QString stored = file->text(keys::source::line_name);
         if (!stored.isEmpty())
             position = cb_device->findData(stored, device_name_role);
         if (position < 0)
-            position = file->read_integer(s_source, QStringLiteral("device"), 1);
+            position = file->integer(keys::source::device);
     }
     if (position < 0 || position > cb_device->count() - 1)
         position = 0;

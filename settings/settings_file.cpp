@@ -1,5 +1,6 @@
 #include "settings_file.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -201,4 +202,112 @@ void SettingsFile::write_date(const QString &section, const QString &key, const 
 void SettingsFile::write_time(const QString &section, const QString &key, const QTime &value)
 {
     put(section, key, m_locale.toString(value, m_time_format));
+}
+
+namespace
+{
+
+QString section_of(const keys::Key &key)
+{
+    return QString::fromLatin1(key.section);
+}
+
+QString name_of(const keys::Key &key)
+{
+    return QString::fromLatin1(key.name);
+}
+
+} // namespace
+
+QString SettingsFile::music_folder()
+{
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return music.isEmpty() ? QDir::home().filePath(QStringLiteral("Music")) : music;
+}
+
+QString SettingsFile::recorder_folder()
+{
+    return QDir::home().filePath(QStringLiteral("My Recorder"));
+}
+
+QString SettingsFile::default_text(const keys::Key &key) const
+{
+    switch (key.dynamic) {
+    case keys::Dynamic::music_folder:
+        return music_folder();
+    case keys::Dynamic::recorder_folder:
+        return recorder_folder();
+    case keys::Dynamic::program_folder:
+        return QDir::cleanPath(m_program_folder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                          : m_program_folder);
+    default:
+        return {};
+    }
+}
+
+int SettingsFile::integer(const keys::Key &key) const
+{
+    Q_ASSERT(key.kind == keys::Kind::integer || key.kind == keys::Kind::boolean);
+    return read_integer(section_of(key), name_of(key), key.number);
+}
+
+bool SettingsFile::boolean(const keys::Key &key) const
+{
+    Q_ASSERT(key.kind == keys::Kind::boolean);
+    return read_bool(section_of(key), name_of(key), key.number != 0);
+}
+
+QString SettingsFile::text(const keys::Key &key) const
+{
+    Q_ASSERT(key.kind == keys::Kind::text);
+    const auto stored_text = read_raw(section_of(key), name_of(key));
+    return stored_text ? *stored_text : default_text(key);
+}
+
+QDate SettingsFile::date(const keys::Key &key, const QDate &today) const
+{
+    Q_ASSERT(key.kind == keys::Kind::date);
+    return read_date(section_of(key), name_of(key), today);
+}
+
+QTime SettingsFile::time(const keys::Key &key, const QTime &now) const
+{
+    Q_ASSERT(key.kind == keys::Kind::time);
+    return read_time(section_of(key), name_of(key), now);
+}
+
+bool SettingsFile::stored(const keys::Key &key) const
+{
+    const auto value = read_raw(section_of(key), name_of(key));
+    return value && !value->isEmpty();
+}
+
+void SettingsFile::set_integer(const keys::Key &key, int value)
+{
+    Q_ASSERT(key.kind == keys::Kind::integer || key.kind == keys::Kind::boolean);
+    write_integer(section_of(key), name_of(key), value);
+}
+
+void SettingsFile::set_boolean(const keys::Key &key, bool value)
+{
+    Q_ASSERT(key.kind == keys::Kind::boolean);
+    write_bool(section_of(key), name_of(key), value);
+}
+
+void SettingsFile::set_text(const keys::Key &key, const QString &value)
+{
+    Q_ASSERT(key.kind == keys::Kind::text);
+    write_string(section_of(key), name_of(key), value);
+}
+
+void SettingsFile::set_date(const keys::Key &key, const QDate &value)
+{
+    Q_ASSERT(key.kind == keys::Kind::date);
+    write_date(section_of(key), name_of(key), value);
+}
+
+void SettingsFile::set_time(const keys::Key &key, const QTime &value)
+{
+    Q_ASSERT(key.kind == keys::Kind::time);
+    write_time(section_of(key), name_of(key), value);
 }

@@ -14,6 +14,7 @@
 // year that is read lands within 50 years of today, not in the 1900s.
 
 #include "ini_file.h"
+#include "settings_keys.h"
 
 #include <QDate>
 #include <QLocale>
@@ -35,6 +36,26 @@ public:
     bool read_bool(const QString &section, const QString &key, bool def) const;
     QDate read_date(const QString &section, const QString &key, const QDate &def) const;
     QTime read_time(const QString &section, const QString &key, const QTime &def) const;
+
+    // Through the key table (settings_keys.h): a key that is not stored, or
+    // does not parse, reads as the table's default.
+    int integer(const keys::Key &key) const;
+    bool boolean(const keys::Key &key) const;
+    QString text(const keys::Key &key) const;
+    QDate date(const keys::Key &key, const QDate &today) const;
+    QTime time(const keys::Key &key, const QTime &now) const;
+    bool stored(const keys::Key &key) const;
+    void set_integer(const keys::Key &key, int value);
+    void set_boolean(const keys::Key &key, bool value);
+    void set_text(const keys::Key &key, const QString &value);
+    void set_date(const keys::Key &key, const QDate &value);
+    void set_time(const keys::Key &key, const QTime &value);
+    // What a text key reads as when it is not stored.
+    QString default_text(const keys::Key &key) const;
+    // The program's folder, the default of the keys that name it.
+    void set_program_folder(const QString &folder) { m_program_folder = folder; }
+    static QString music_folder();
+    static QString recorder_folder();
 
     void write_string(const QString &section, const QString &key, const QString &value);
     void write_integer(const QString &section, const QString &key, int value);
@@ -69,4 +90,5 @@ private:
     QString m_date_format;       // written and read
     QString m_short_date_format; // as the locale gives it, also read
     QString m_time_format;
+    QString m_program_folder;
 };

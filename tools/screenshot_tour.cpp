@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     main.set_windows(&option, nullptr, nullptr, &list);
     main.show();
     QCoreApplication::processEvents();
-    main.settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"), out.path());
+    main.settings_file->set_text(keys::format::path, out.path());
     if (settings) {
         option.show();
         QCoreApplication::processEvents();

@@ -3,9 +3,9 @@
 // at the defaults (MP3, 44100 Hz, stereo, 128 kbit/s); and memory while an
 // hour of audio goes through the same path as fast as it can.
 #include "audio_bench_util.h"
-#include "pulse/audio_record.h"
 #include "fake_capture_backend.h"
 #include "main.h"
+#include "pulse/audio_record.h"
 #include "settings_file.h"
 
 #include <QApplication>
@@ -41,8 +41,7 @@ struct Recorder {
         main->set_windows(&option, nullptr, nullptr, &list);
         main->show();
         QCoreApplication::processEvents();
-        main->settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"),
-                                          out.path());
+        main->settings_file->set_text(keys::format::path, out.path());
         main->start_recording();
         // The benchmark calls the handler itself, at the moments it measures.
         QObject::disconnect(main->AudioRecord, &TAudioRecord2::OnEndArrayRecord, main.get(),

@@ -124,15 +124,13 @@ int main(int argc, char **argv)
     main.set_windows(&option, nullptr, nullptr, &list);
     main.show();
     QCoreApplication::processEvents();
-    main.settings_file->write_integer(QStringLiteral("format"), QStringLiteral("format"), format);
-    main.settings_file->write_string(QStringLiteral("format"), QStringLiteral("path"),
-                                     QString::fromLocal8Bit(argv[3]));
+    main.settings_file->set_integer(keys::format::format, format);
+    main.settings_file->set_text(keys::format::path, QString::fromLocal8Bit(argv[3]));
 
     if (limit_s > 0) {
-        main.settings_file->write_integer(QStringLiteral("limit"), QStringLiteral("enable limit"),
-                                          1);
-        main.settings_file->write_integer(QStringLiteral("limit"), QStringLiteral("time"), limit_s);
-        main.settings_file->write_integer(QStringLiteral("limit"), QStringLiteral("new"), 1);
+        main.settings_file->set_integer(keys::limit::enable, 1);
+        main.settings_file->set_integer(keys::limit::time, limit_s);
+        main.settings_file->set_integer(keys::limit::new_file, 1);
     }
 
     // The codec libraries are loaded once per run of the program (start-up's

@@ -22,10 +22,11 @@
 #include <gtest/gtest.h>
 
 std::optional<Dialogs::SaveChoice>
-ScriptedDialogs::save_file(QWidget *, const QString &initial_folder, const QString &)
+ScriptedDialogs::save_file(QWidget *, const QString &initial_folder, const QString &filter)
 {
     shown.push_back({"save", initial_folder, {}});
     last_save_folder = initial_folder;
+    last_save_filter = filter;
     if (while_saving)
         while_saving();
     if (save_answers.empty())
@@ -173,6 +174,11 @@ void reset_settings()
 void put_setting(const QString &section, const QString &key, const QString &value)
 {
     SettingsFile(QStringLiteral("velquor.ini")).write_string(section, key, value);
+}
+
+void put_setting(const keys::Key &key, const QString &value)
+{
+    put_setting(QString::fromLatin1(key.section), QString::fromLatin1(key.name), value);
 }
 
 QString read_setting(const QString &section, const QString &key)

@@ -8,6 +8,7 @@
 #include "fake_playback_backend.h"
 #include "main.h"
 #include "services.h"
+#include "settings_keys.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,7 @@ public:
     std::deque<SaveChoice> save_answers; // none left: the user cancels
     std::deque<QString> open_answers;    // none left: the user cancels
     QString last_save_folder;
+    QString last_save_filter;
     std::deque<QStringList> add_answers; // of the several-files dialog; none left: cancel
     QString last_add_folder;
     QString last_add_filter;
@@ -150,6 +152,7 @@ private:
 void reset_settings();
 // Writes a key of the real settings file, before or while the program runs.
 void put_setting(const QString &section, const QString &key, const QString &value);
+void put_setting(const keys::Key &key, const QString &value);
 QString read_setting(const QString &section, const QString &key);
 // The skin rectangle of an element of the main skin form, from the skin file.
 QRect element_rect(const QString &skin_file, const QString &form, const QString &element);

@@ -9,6 +9,7 @@
 #include "test_support.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -142,7 +143,7 @@ TEST(EndToEndSchedule, AWindowAFewSecondsAheadRecordsByItself)
     EXPECT_GE(length, 2);
     EXPECT_LE(length, 3);
     ASSERT_TRUE(test_support::wait_until([&] { return !app.main->recording; }, 10000));
-    EXPECT_FALSE(app.main->Timer.isActive());
+    EXPECT_TRUE(app.main->Timer.isActive()) << "every day waits for tomorrow's window";
     const Analysis a = analyse(app.list->path_of(0), 0.3, 0.2);
     EXPECT_NEAR(a.seconds, length, 0.35);
     EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:0%1").arg(length));
@@ -198,3 +199,69 @@ TEST(EndToEndLimit, ARollOverEveryTwoSecondsJoinsWithoutAGap)
 }
 
 } // namespace
+
+// The real program with its clock moved on a day by libfaketime: a daily
+// window records on both days, and once on each.
+TEST(EndToEndSchedule, TheRealProgramRecordsEveryDayOncePerDay)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "libfaketime cannot be preloaded ahead of the sanitizer runtime";
+#endif
+    const QString faketime = QStringLiteral("/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1");
+    if (!QFile::exists(faketime))
+        GTEST_SKIP() << "libfaketime is not installed";
+    ASSERT_TRUE(test_support::require_pulse());
+    reset_settings();
+    QTemporaryDir out, clock_dir;
+    put_setting(keys::format::path, out.path());
+    put_setting(keys::format::format, QStringLiteral("2"));
+    const QDateTime begin = QDateTime::currentDateTime().addSecs(3);
+    if (begin.date() != begin.addSecs(30).date())
+        GTEST_SKIP() << "too close to midnight";
+    SettingsFile s(QStringLiteral("velquor.ini"));
+    s.set_integer(keys::schedule::mode, 1);
+    s.set_time(keys::schedule::begin_time, begin.time());
+    s.set_time(keys::schedule::end_time, begin.time().addSecs(3));
+
+    const QString offset_file = clock_dir.filePath(QStringLiteral("offset"));
+    const auto set_offset = [&](qint64 seconds) {
+        QFile f(offset_file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray("+") + QByteArray::number(seconds) + '\n');
+    };
+    set_offset(0);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_PRELOAD"), faketime);
+    env.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), offset_file);
+    env.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
+    // Timers and the sound server's clocks keep real time; only the wall clock moves.
+    env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+    QProcess velquor;
+    velquor.setProcessEnvironment(env);
+    velquor.start(QStringLiteral(VELQUOR_APP_DIR "/velquor"), {});
+    ASSERT_TRUE(velquor.waitForStarted(10000));
+
+    const auto files = [&] {
+        return QDir(out.path()).entryList({QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
+    };
+    // A file is done when the next window could come: a few seconds after its end.
+    const auto wait_for_files = [&](int n) {
+        return test_support::wait_until([&] { return files().size() >= n; }, 15000);
+    };
+    EXPECT_TRUE(wait_for_files(1));
+    QTest::qWait(6000);
+    EXPECT_EQ(files().size(), 1) << "the window recorded twice on its day";
+    // Tomorrow, two seconds before the window.
+    set_offset(QDateTime::currentDateTime().secsTo(begin.addDays(1)) - 2);
+    EXPECT_TRUE(wait_for_files(2));
+    QTest::qWait(6000);
+    velquor.terminate();
+    velquor.waitForFinished(10000);
+
+    const QStringList made = files();
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_EQ(made[0].left(10), begin.date().toString(Qt::ISODate));
+    EXPECT_EQ(made[1].left(10), begin.date().addDays(1).toString(Qt::ISODate));
+    for (const QString &name : made)
+        EXPECT_GE(first_channel(out.filePath(name)).size(), 44100u) << name.toStdString();
+}

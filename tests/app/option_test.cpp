@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QVariant>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -132,7 +134,7 @@ TEST_F(Options, TheFrameIsLaidOutAsDesigned)
     o->hide();
 }
 
-TEST_F(Options, WithNoFileTheDialogShowsTheDialogsDefaults)
+TEST_F(Options, WithNoFileTheDialogShowsWhatRecordingUses)
 {
     AppHarness app;
     Tfm_option *o = app.option;
@@ -146,10 +148,10 @@ TEST_F(Options, WithNoFileTheDialogShowsTheDialogsDefaults)
     EXPECT_EQ(o->edt_timelimit->text(), QStringLiteral("180"));
     EXPECT_FALSE(o->edt_timelimit->isEnabled());
     EXPECT_FALSE(o->cb_stop->isChecked() || o->cb_new->isChecked());
-    EXPECT_TRUE(o->rb_customname->isChecked());
-    EXPECT_FALSE(o->cb_format->isEnabled());
+    EXPECT_TRUE(o->rb_datename->isChecked());
+    EXPECT_TRUE(o->cb_format->isEnabled());
     EXPECT_EQ(o->cb_format->currentText(), QStringLiteral("MP3"));
-    EXPECT_EQ(o->edt_dir->text(), QDir::home().filePath(QStringLiteral("My Recorder")));
+    EXPECT_EQ(o->edt_dir->text(), Tfm_main::default_output_folder());
     EXPECT_EQ(o->cb_mp3_bitrate->currentText(), QStringLiteral("128 Kbps"));
     EXPECT_EQ(o->cb_mp3_channel->currentText(), QStringLiteral("Stereo"));
     EXPECT_EQ(o->cb_mp3_frequency->currentText(), QStringLiteral("44100 Hz"));
@@ -161,10 +163,85 @@ TEST_F(Options, WithNoFileTheDialogShowsTheDialogsDefaults)
     EXPECT_TRUE(o->rb_cdquality->isChecked());
     EXPECT_FALSE(o->cb_wav_frequency->isEnabled());
     EXPECT_EQ(o->cb_wav_bit->currentText(), QStringLiteral("16 bps"));
-    EXPECT_TRUE(o->cb_ogg_quality->isChecked());
+    EXPECT_FALSE(o->cb_ogg_quality->isChecked());
+    EXPECT_FALSE(o->ud_ogg_quality->isEnabled());
     EXPECT_EQ(o->ud_ogg_quality->value(), 300);
     EXPECT_EQ(o->cb_ogg_minbit->currentIndex(), 11);
     o->hide();
+}
+
+// For every key the dialog writes: "Ok" on a fresh file stores what the
+// program already used with nothing stored.
+class UntouchedOk : public Options, public ::testing::WithParamInterface<const keys::Key *>
+{
+};
+
+TEST_P(UntouchedOk, StoresWhatTheProgramUsedWithNothingStored)
+{
+    const keys::Key &key = *GetParam();
+    AppHarness app;
+    const SettingsFile &f = *app.main->settings_file;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto value = [&](const SettingsFile &s) -> QVariant {
+        switch (key.kind) {
+        case keys::Kind::integer:
+            return s.integer(key);
+        case keys::Kind::boolean:
+            return s.boolean(key);
+        case keys::Kind::text:
+            return s.text(key);
+        case keys::Kind::date:
+            return s.date(key, now.date());
+        case keys::Kind::time:
+            return s.time(key, now.time()).msecsSinceStartOfDay();
+        }
+        return {};
+    };
+    const QVariant before = value(f);
+    ASSERT_FALSE(f.stored(key));
+    show(app.option);
+    app.option->btn_ok->click();
+    EXPECT_TRUE(f.stored(key));
+    if (key.kind == keys::Kind::time) // stored to the second, a moment later
+        EXPECT_NEAR(value(f).toInt(), before.toInt(), 3000);
+    else
+        EXPECT_EQ(value(f), before);
+}
+
+std::vector<const keys::Key *> dialog_keys()
+{
+    std::vector<const keys::Key *> out;
+    // The source keys name what the server has; they follow the device list, not a default.
+    for (const keys::Key *k : keys::all)
+        if (k->dialog && std::string_view(k->section) != "source")
+            out.push_back(k);
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, UntouchedOk, ::testing::ValuesIn(dialog_keys()),
+                         [](const auto &info) {
+                             std::string name =
+                                 std::string(info.param->section) + "_" + info.param->name;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
+
+TEST_F(Options, OkOnAFreshFileThenRecordNamesTheFileByDateInTheMusicFolder)
+{
+    AppHarness app;
+    show(app.option);
+    app.option->btn_ok->click();
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    EXPECT_EQ(app.dialogs->count(QStringLiteral("save")), 0);
+    app.push_seconds(0.5);
+    app.settle();
+    app.click(QStringLiteral("Stop"));
+    const QString file = app.list->path_of(0);
+    EXPECT_EQ(file, QDir(Tfm_main::default_output_folder())
+                        .filePath(QStringLiteral("2026-12-08_10;00;00.mp3")));
+    EXPECT_TRUE(QFile::exists(file));
+    QFile::remove(file);
 }
 
 TEST_F(Options, AFileOfNonDefaultValuesSurvivesShowAndOkKeyByKey)
@@ -301,7 +378,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rule{"OggQualityLeavesTheBitRateBoundsAlone",
              [](Tfm_option *o) { o->cb_ogg_quality->click(); },
              [](Tfm_option *o) {
-                 EXPECT_FALSE(o->ud_ogg_quality->isEnabled() || o->edt_ogg_quality->isEnabled());
+                 EXPECT_TRUE(o->ud_ogg_quality->isEnabled() && o->edt_ogg_quality->isEnabled());
                  EXPECT_TRUE(o->cb_ogg_minbit->isEnabled() && o->cb_ogg_maxbit->isEnabled());
              }}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -362,6 +439,7 @@ TEST_F(Options, NumericEditsTakeDigitsAndKeepTheirRules)
     AppHarness app;
     Tfm_option *o = app.option;
     show(o);
+    o->cb_ogg_quality->click();
     o->edt_ogg_quality->clear();
     EXPECT_EQ(o->ud_ogg_quality->value(), 0);
     o->edt_ogg_qualityExit();

@@ -133,76 +133,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"ogg", 3, ".ogg", "OGG  44100 Hz  Stereo  128 KBPS", 44100, 2}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(Recording, CustomFormatsShowTheirSummaries)
-{
-    struct Case {
-        std::vector<std::pair<const char *, const char *>> keys;
-        const char *summary;
-        uint32_t rate;
-        int channels;
-    };
-    const std::vector<Case> cases = {
-        {{{"format", "2"},
-          {"wav/mode", "1"},
-          {"wav/frequency", "0"},
-          {"wav/channel", "0"},
-          {"wav/bit", "0"}},
-         "WAV  8000 Hz  Mono  8 BIT",
-         8000,
-         1},
-        {{{"format", "3"},
-          {"ogg/enable quality", "1"},
-          {"ogg/quality", "450"},
-          {"ogg/frequency", "8"}},
-         "OGG  48000 Hz  Stereo  Quality - 450",
-         48000,
-         2},
-        {{{"format", "0"},
-          {"mp3/frequency", "4"},
-          {"mp3/channel", "0"},
-          {"mp3/bitrate", "3"},
-          {"mp3/enable vbr", "1"}},
-         "MP3  22050 Hz  Mono  32 KBPS",
-         22050,
-         1},
-        {{{"format", "1"}, {"wma/format", "35"}}, "WMA9 8000Hz  Mono  8KBPS  CBR", 8000, 1},
-        // Positions outside the lists take the key's default.
-        {{{"format", "0"}, {"mp3/frequency", "99"}, {"mp3/bitrate", "-1"}, {"mp3/channel", "5"}},
-         "MP3  44100 Hz  Stereo  128 KBPS",
-         44100,
-         2},
-        {{{"format", "-1"}, {"wma/format", "47"}}, "MP3  44100 Hz  Stereo  128 KBPS", 44100, 2},
-        {{{"format", "1"}, {"wma/format", "470"}}, "WMA9 44100Hz  Stereo  128KBPS  CBR", 44100, 2},
-        {{{"format", "2"}, {"wav/mode", "7"}, {"wav/frequency", "0"}},
-         "WAV  44100Hz  Stereo  16BIT",
-         44100,
-         2},
-    };
-    for (const Case &c : cases) {
-        reset_settings();
-        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
-        for (const auto &[key, value] : c.keys) {
-            const QString k = QString::fromLatin1(key);
-            const bool in_format = !k.contains(QLatin1Char('/'));
-            put_setting(in_format ? QStringLiteral("format") : k.section(QLatin1Char('/'), 0, 0),
-                        in_format ? k : k.section(QLatin1Char('/'), 1), QString::fromLatin1(value));
-        }
-        AppHarness app;
-        app.click(QStringLiteral("Record"));
-        ASSERT_TRUE(app.main->recording) << c.summary;
-        EXPECT_EQ(app.label(QStringLiteral("Format")), QLatin1String(c.summary));
-        EXPECT_EQ(app.capture->starts.back().rate, c.rate) << c.summary;
-        EXPECT_EQ(app.capture->starts.back().channels, c.channels) << c.summary;
-        app.push_seconds(0.4);
-        app.settle();
-        app.click(QStringLiteral("Stop"));
-        const Decoded d = decode(app.list->path_of(0));
-        EXPECT_EQ(d.rate, c.rate) << c.summary;
-        EXPECT_EQ(d.channels, c.channels) << c.summary;
-        QFile::remove(app.list->path_of(0));
-    }
-}
-
 TEST_F(Recording, RefusedFormatsLeaveEverythingAsItWas)
 {
     AppHarness app;
@@ -402,6 +332,9 @@ TEST_F(Recording, DialogNamingReplacesTheExtensionAndRemembersTheFolder)
     app.click(QStringLiteral("Record"));
     ASSERT_TRUE(app.main->recording);
     EXPECT_EQ(app.dialogs->last_save_folder, Tfm_main::default_recorder_folder());
+    EXPECT_EQ(
+        app.dialogs->last_save_filter,
+        QStringLiteral("MP3 Files(*.mp3);;WMA Files(*.wma);;WAV Files(*.wav);;OGG Files(*.ogg)"));
     EXPECT_EQ(app.main->current_file, out.filePath(QStringLiteral("take one.mp3")));
     EXPECT_EQ(read_setting(QStringLiteral("basic"), QStringLiteral("save path")), out.path());
     app.push_seconds(0.3);

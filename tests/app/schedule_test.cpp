@@ -1,6 +1,7 @@
 // The schedule, driven tick by tick with a test clock.
 #include "app_harness.h"
 
+#include "clock_text.h"
 #include "pulse/audio_record.h"
 #include "recordlist.h"
 #include "settings_file.h"
@@ -41,7 +42,7 @@ protected:
 
 const QDate wednesday(2026, 12, 9);
 
-TEST_F(Schedule, EveryDayStartsAtTheBeginOfTheHalfOpenWindow)
+TEST_F(Schedule, EveryDayStartsAtTheBeginOfTheHalfOpenWindowAndStaysArmed)
 {
     schedule(1, QTime(10, 0), QTime(10, 30));
     AppHarness app;
@@ -52,117 +53,55 @@ TEST_F(Schedule, EveryDayStartsAtTheBeginOfTheHalfOpenWindow)
     EXPECT_TRUE(app.main->recording);
     EXPECT_TRUE(app.main->scheduled_run);
     EXPECT_EQ(app.main->scheduled_length_s, 1799);
-    EXPECT_FALSE(app.main->Timer.isActive());
     EXPECT_TRUE(app.inhibitor->held());
     app.click(QStringLiteral("Stop"));
     EXPECT_FALSE(app.main->scheduled_run);
-    EXPECT_FALSE(app.main->Timer.isActive()) << "the schedule stays off after its recording";
+    EXPECT_TRUE(app.main->Timer.isActive()) << "tomorrow's window records too";
+    tick(app, QDateTime(wednesday, QTime(10, 5)));
+    EXPECT_FALSE(app.main->recording) << "a window records once";
     EXPECT_FALSE(app.inhibitor->held());
     EXPECT_EQ(app.inhibitor->released, 1);
 }
 
-TEST_F(Schedule, LengthsAreTruncatedAsComputed)
+struct RepeatRow {
+    const char *name;
+    int mode;
+    int days_to_next; // the second tick, this many days later
+    int files;
+    bool armed_after;
+};
+
+class ScheduleRepeats : public Schedule, public ::testing::WithParamInterface<RepeatRow>
 {
-    for (const auto &[begin, end, length] :
-         {std::tuple{QTime(8, 0), QTime(9, 0), 3600}, std::tuple{QTime(10, 0), QTime(10, 30), 1799},
-          std::tuple{QTime(0, 0), QTime(23, 59, 59), 86399}}) {
-        reset_settings();
-        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
-        schedule(1, begin, end);
-        AppHarness app;
-        tick(app, QDateTime(wednesday, begin));
-        EXPECT_EQ(app.main->scheduled_length_s, length) << begin.toString().toStdString();
-        app.click(QStringLiteral("Stop"));
+};
+
+TEST_P(ScheduleRepeats, EachWindowRecordsOnceAndOnlyOnRecordsOnce)
+{
+    const RepeatRow &row = GetParam();
+    schedule(row.mode, QTime(10, 0), QTime(10, 0, 2), wednesday);
+    AppHarness app;
+    for (const QDate day : {wednesday, wednesday.addDays(row.days_to_next)}) {
+        for (const QTime t : {QTime(10, 0), QTime(10, 0, 1)}) {
+            tick(app, QDateTime(day, t));
+            for (int i = 0; i < 4 && app.main->recording; ++i) {
+                app.push_seconds(1.0);
+                app.settle();
+            }
+            EXPECT_FALSE(app.main->recording) << "the scheduled length did not end it";
+        }
     }
+    EXPECT_EQ(app.list->count(), row.files);
+    for (int i = 0; i < app.list->count(); ++i)
+        EXPECT_EQ(app.list->length_text_of(i), clock_text(app.main->scheduled_length_s));
+    EXPECT_EQ(app.main->Timer.isActive(), row.armed_after);
 }
 
-TEST_F(Schedule, TheEndTimeAndEmptyOrReversedWindowsStartNothing)
-{
-    schedule(1, QTime(10, 0), QTime(10, 30));
-    AppHarness app;
-    tick(app, QDateTime(wednesday, QTime(10, 30)));
-    EXPECT_FALSE(app.main->recording);
-    tick(app, QDateTime(wednesday, QTime(23, 0))); // late: the window has passed
-    EXPECT_FALSE(app.main->recording);
-    schedule(1, QTime(11, 0), QTime(11, 0));
-    tick(app, QDateTime(wednesday, QTime(11, 0)));
-    EXPECT_FALSE(app.main->recording);
-    schedule(1, QTime(12, 0), QTime(11, 0));
-    tick(app, QDateTime(wednesday, QTime(11, 30)));
-    EXPECT_FALSE(app.main->recording);
-    EXPECT_TRUE(app.main->Timer.isActive());
-}
-
-TEST_F(Schedule, ALateTickInsideTheWindowStillStartsWithTheFullLength)
-{
-    schedule(1, QTime(10, 0), QTime(10, 30));
-    AppHarness app;
-    tick(app, QDateTime(wednesday, QTime(10, 20)));
-    EXPECT_TRUE(app.main->recording);
-    EXPECT_EQ(app.main->scheduled_length_s, 1799);
-    app.click(QStringLiteral("Stop"));
-}
-
-TEST_F(Schedule, EveryWeekRecordsOnTheSpecialDaysWeekdayBeforeAndAfterIt)
-{
-    for (const int weeks : {-3, 0, 1, 52}) {
-        reset_settings();
-        put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
-        schedule(2, QTime(10, 0), QTime(10, 30), wednesday);
-        AppHarness app;
-        tick(app, QDateTime(wednesday.addDays(7 * weeks + 1), QTime(10, 5)));
-        EXPECT_FALSE(app.main->recording) << weeks;
-        EXPECT_TRUE(app.main->Timer.isActive());
-        tick(app, QDateTime(wednesday.addDays(7 * weeks - 3), QTime(10, 5)));
-        EXPECT_FALSE(app.main->recording) << weeks;
-        tick(app, QDateTime(wednesday.addDays(7 * weeks), QTime(10, 5)));
-        EXPECT_TRUE(app.main->recording) << weeks;
-        app.click(QStringLiteral("Stop"));
-    }
-}
-
-TEST_F(Schedule, ASpecialDayRecordsOnceAndSwitchesOffWhenPassed)
-{
-    schedule(3, QTime(10, 0), QTime(10, 30), wednesday);
-    AppHarness app;
-    tick(app, QDateTime(wednesday.addDays(-1), QTime(10, 5)));
-    EXPECT_FALSE(app.main->recording);
-    EXPECT_TRUE(app.main->Timer.isActive());
-    tick(app, QDateTime(wednesday, QTime(11, 0))); // the day, after its window
-    EXPECT_FALSE(app.main->recording);
-    EXPECT_TRUE(app.main->Timer.isActive());
-    tick(app, QDateTime(wednesday.addDays(1), QTime(10, 5)));
-    EXPECT_FALSE(app.main->recording);
-    EXPECT_FALSE(app.main->Timer.isActive());
-
-    schedule(3, QTime(10, 0), QTime(10, 30), wednesday);
-    app.main->Timer.start();
-    tick(app, QDateTime(wednesday, QTime(10, 29, 59)));
-    EXPECT_TRUE(app.main->recording);
-    app.click(QStringLiteral("Stop"));
-}
-
-TEST_F(Schedule, ModeZeroSwitchesOffAndUnknownModesWait)
-{
-    schedule(9, QTime(10, 0), QTime(10, 30));
-    AppHarness app;
-    tick(app, QDateTime(wednesday, QTime(10, 5)));
-    EXPECT_FALSE(app.main->recording);
-    EXPECT_TRUE(app.main->Timer.isActive());
-    schedule(0, QTime(10, 0), QTime(10, 30));
-    tick(app, QDateTime(wednesday, QTime(10, 5)));
-    EXPECT_FALSE(app.main->Timer.isActive());
-    EXPECT_FALSE(app.main->recording);
-}
-
-TEST_F(Schedule, NoScheduleKeysMeansAWindowThatNeverOpens)
-{
-    put_setting(QStringLiteral("schedule"), QStringLiteral("schedule"), QStringLiteral("1"));
-    AppHarness app;
-    tick(app, QDateTime(wednesday, QTime(10, 5)));
-    EXPECT_FALSE(app.main->recording);
-    EXPECT_TRUE(app.main->Timer.isActive());
-}
+INSTANTIATE_TEST_SUITE_P(Modes, ScheduleRepeats,
+                         ::testing::Values(RepeatRow{"every_day", 1, 1, 2, true},
+                                           RepeatRow{"every_week_next_week", 2, 7, 2, true},
+                                           RepeatRow{"every_week_next_day", 2, 1, 1, true},
+                                           RepeatRow{"only_on", 3, 1, 1, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Schedule, AHandStartedRecordingIsFinishedFirstAndPlaybackDoesNotStopIt)
 {
@@ -188,7 +127,7 @@ TEST_F(Schedule, AHandStartedRecordingIsFinishedFirstAndPlaybackDoesNotStopIt)
     app.click(QStringLiteral("Stop"));
 }
 
-TEST_F(Schedule, AFailedStartLeavesTheScheduledLengthForTheNextRecording)
+TEST_F(Schedule, AFailedStartLeavesNothingForTheNextRecording)
 {
     put_setting(QStringLiteral("format"), QStringLiteral("path"),
                 QStringLiteral("/proc/velquor/nope"));
@@ -196,42 +135,67 @@ TEST_F(Schedule, AFailedStartLeavesTheScheduledLengthForTheNextRecording)
     AppHarness app;
     tick(app, QDateTime(wednesday, QTime(10, 0, 1)));
     EXPECT_FALSE(app.main->recording);
-    EXPECT_TRUE(app.main->scheduled_run);
-    EXPECT_FALSE(app.main->Timer.isActive());
+    EXPECT_FALSE(app.main->scheduled_run);
     EXPECT_EQ(app.dialogs->count(QStringLiteral("box")), 1);
+    tick(app, QDateTime(wednesday, QTime(10, 0, 2)));
+    EXPECT_EQ(app.dialogs->count(QStringLiteral("box")), 1) << "the failed window was tried again";
+    EXPECT_TRUE(app.main->Timer.isActive());
 
-    // The next recording, started by hand, ends after the scheduled length.
+    // The next recording, started by hand, runs as long as the user lets it.
     put_setting(QStringLiteral("format"), QStringLiteral("path"), out.path());
     app.click(QStringLiteral("Record"));
     ASSERT_TRUE(app.main->recording);
-    for (int i = 0; i < 5 && app.main->recording; ++i) {
+    for (int i = 0; i < 5; ++i) {
+        app.push_seconds(1.0);
+        app.settle();
+    }
+    EXPECT_TRUE(app.main->recording);
+    app.click(QStringLiteral("Stop"));
+    EXPECT_EQ(app.list->length_text_of(0), QStringLiteral("00:00:05"));
+}
+
+struct SplitRow {
+    const char *name;
+    int limit_s;
+    int window_s;
+};
+
+class ScheduleSplitByLimit : public Schedule, public ::testing::WithParamInterface<SplitRow>
+{
+};
+
+TEST_P(ScheduleSplitByLimit, TheRunEndsAtTheWindowsLength)
+{
+    const SplitRow &row = GetParam();
+    put_setting(keys::limit::enable, QStringLiteral("1"));
+    put_setting(keys::limit::time, QString::number(row.limit_s));
+    put_setting(keys::limit::new_file, QStringLiteral("1"));
+    schedule(3, QTime(10, 0), QTime(10, 0, row.window_s), wednesday);
+    AppHarness app;
+    tick(app, QDateTime(wednesday, QTime(10, 0)));
+    ASSERT_TRUE(app.main->recording);
+    for (int i = 0; i < row.window_s + 3 && app.main->recording; ++i) {
         app.push_seconds(1.0);
         app.settle();
     }
     EXPECT_FALSE(app.main->recording);
     EXPECT_FALSE(app.main->scheduled_run);
-    EXPECT_EQ(app.list->length_text_of(0),
-              QStringLiteral("00:00:0%1").arg(app.main->scheduled_length_s));
-}
-
-TEST_F(Schedule, TheScheduledRecordingStopsAtItsLengthEvenWithALimitThen)
-{
-    put_setting(QStringLiteral("limit"), QStringLiteral("enable limit"), QStringLiteral("1"));
-    put_setting(QStringLiteral("limit"), QStringLiteral("time"), QStringLiteral("3"));
-    put_setting(QStringLiteral("limit"), QStringLiteral("new"), QStringLiteral("1"));
-    schedule(1, QTime(10, 0), QTime(10, 0, 3)); // 3 s, the same as the limit
-    AppHarness app;
-    tick(app, QDateTime(wednesday, QTime(10, 0)));
-    ASSERT_TRUE(app.main->recording);
-    EXPECT_EQ(app.main->scheduled_length_s, 3);
-    for (int i = 0; i < 5 && app.main->recording; ++i) {
-        app.push_seconds(1.0);
-        app.settle();
-    }
-    EXPECT_FALSE(app.main->recording);
-    EXPECT_EQ(app.list->count(), 1) << "the limit rolled a stopped scheduled recording over";
+    // Files of the limit's length until the window's length is recorded in all.
+    QStringList expected;
+    for (int left = app.main->scheduled_length_s; left > 0; left -= row.limit_s)
+        expected << clock_text(std::min(left, row.limit_s));
+    QStringList lengths;
+    for (int i = 0; i < app.list->count(); ++i)
+        lengths << app.list->length_text_of(i);
+    EXPECT_EQ(lengths, expected);
     EXPECT_FALSE(app.main->Timer.isActive());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, ScheduleSplitByLimit,
+    ::testing::Values(SplitRow{"limit_as_long_as_the_window", 3, 3},
+                      SplitRow{"limit_shorter", 2, 6}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Schedule, ATickWhileTheSaveDialogIsOpenWaitsForIt)
 {
@@ -276,54 +240,6 @@ TEST_F(Schedule, ClosingWhileTheSaveDialogIsOpenCallsTheStartOff)
     EXPECT_EQ(app.list->count(), 0);
     EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("late.wav"))));
     EXPECT_TRUE(app.capture->starts.empty());
-}
-
-class ScheduleAcrossClockChanges : public Schedule
-{
-protected:
-    QTimeZone berlin{"Europe/Berlin"};
-    QDateTime at(QDate day, int h, int m, int offset_hours) const
-    {
-        // An instant given by its UTC offset, seen on the Berlin wall clock.
-        return QDateTime(day, QTime(h, m), Qt::OffsetFromUTC, offset_hours * 3600)
-            .toTimeZone(berlin);
-    }
-};
-
-TEST_F(ScheduleAcrossClockChanges, SpringForwardDoesNotSkipAWindowInTheMissingHour)
-{
-    ASSERT_TRUE(berlin.isValid());
-    const QDate spring(2026, 3, 29); // 02:00 CET becomes 03:00 CEST
-    schedule(1, QTime(2, 15), QTime(2, 45));
-    AppHarness app;
-    tick(app, at(spring, 1, 59, 1));
-    EXPECT_FALSE(app.main->recording);
-    // Every second after the jump until the window has gone by.
-    for (QDateTime t = at(spring, 3, 0, 2); t < at(spring, 4, 0, 2) && !app.main->recording;
-         t = t.addSecs(60))
-        tick(app, t);
-    EXPECT_TRUE(app.main->recording) << "the day's window was skipped";
-    EXPECT_EQ(app.main->scheduled_length_s, 1799);
-    app.click(QStringLiteral("Stop"));
-}
-
-TEST_F(ScheduleAcrossClockChanges, FallBackStartsOnlyOnceInTheRepeatedHour)
-{
-    const QDate autumn(2026, 10, 25); // 03:00 CEST becomes 02:00 CET
-    schedule(1, QTime(2, 15), QTime(2, 45));
-    AppHarness app;
-    int starts = 0;
-    // Ticks as the timer gives them: only while it is switched on.
-    for (QDateTime t = at(autumn, 1, 50, 2); t < at(autumn, 4, 0, 1); t = t.addSecs(30)) {
-        if (!app.main->Timer.isActive())
-            continue;
-        tick(app, t);
-        if (app.main->recording) {
-            ++starts;
-            EXPECT_EQ(app.main->scheduled_length_s, 1799);
-        }
-    }
-    EXPECT_EQ(starts, 1);
 }
 
 TEST(SleepInhibitor, WithoutASystemBusRecordingGoesOnWithoutIt)
