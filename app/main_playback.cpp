@@ -52,14 +52,17 @@ QString channel_text(int channels)
 
 QString Tfm_main::format_summary(const QString &path, const TAudioFile2 &file)
 {
-    QString code = QFileInfo(path).suffix().toUpper().left(3);
+    QString code = QFileInfo(path).suffix().toUpper();
+    // The four-letter formats keep their names; the others show three letters.
+    if (code != QLatin1String("FLAC") && code != QLatin1String("OPUS"))
+        code = code.left(3);
     // A name without an extension still says what it is: the decoder knows.
     if (code.isEmpty())
         code = file.FormatCode();
     const QString head =
         code +
         QStringLiteral("  %1 Hz  %2  ").arg(file.SampleRate()).arg(channel_text(file.Channels()));
-    if (code == QLatin1String("WAV"))
+    if (code == QLatin1String("WAV") || code == QLatin1String("FLAC"))
         return head + QStringLiteral("%1 BIT").arg(file.BitsPerSample());
     return head + QStringLiteral("%1 KBPS").arg(file.Bitrate() / 1000);
 }

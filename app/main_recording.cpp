@@ -164,6 +164,13 @@ bool Tfm_main::set_up_format(int format_index, QString &extension)
         AudioFileRecord->SetOggFormat(f.sample_rate, f.channels, f.bitrate, f.max_bitrate,
                                       f.min_bitrate, f.ogg_quality);
         break;
+    case RecordingFormat::Writer::flac:
+        AudioFileRecord->SetFlacFormat(f.sample_rate, f.channels,
+                                       static_cast<int>(f.bits_per_sample), f.flac_level);
+        break;
+    case RecordingFormat::Writer::opus:
+        AudioFileRecord->SetOpusFormat(f.channels, f.bitrate, f.opus_voice, f.opus_complexity);
+        break;
     case RecordingFormat::Writer::none:
         break;
     }

@@ -116,6 +116,41 @@ void ogg(const SettingsFile &s, const FormatChecks &checks, RecordingFormat &f)
                     .arg(f.bitrate);
 }
 
+void flac(const SettingsFile &s, RecordingFormat &f)
+{
+    const int channel = channel_position(s, keys::flac::channel);
+    f.writer = RecordingFormat::Writer::flac;
+    f.extension = QStringLiteral(".flac");
+    f.sample_rate = frequency(s, keys::flac::frequency);
+    f.channels = channel + 1;
+    f.bits_per_sample = static_cast<uint32_t>(
+        at(flac_sample_sizes, s.integer(keys::flac::bit), keys::flac::bit.number));
+    f.flac_level = std::clamp(s.integer(keys::flac::level), 0, 8);
+    f.summary = QStringLiteral("FLAC  %1 Hz  %2  %3 bit  level %4")
+                    .arg(f.sample_rate)
+                    .arg(channel_name(channel))
+                    .arg(f.bits_per_sample)
+                    .arg(f.flac_level);
+}
+
+void opus(const SettingsFile &s, RecordingFormat &f)
+{
+    const int channel = channel_position(s, keys::opus::channel);
+    f.writer = RecordingFormat::Writer::opus;
+    f.extension = QStringLiteral(".opus");
+    // Opus codes 48 kHz: the recording is captured at that rate.
+    f.sample_rate = 48000;
+    f.channels = channel + 1;
+    f.bitrate =
+        std::clamp(s.integer(keys::opus::bitrate), opus_bitrates.front(), opus_bitrates.back());
+    f.opus_voice = s.integer(keys::opus::application) == 1;
+    f.opus_complexity = std::clamp(s.integer(keys::opus::complexity), 0, 10);
+    f.summary = QStringLiteral("Opus  %1 Hz  %2  %3 KBPS")
+                    .arg(f.sample_rate)
+                    .arg(channel_name(channel))
+                    .arg(f.bitrate);
+}
+
 } // namespace
 
 RecordingFormat recording_format(const SettingsFile &settings, int format_index,
@@ -135,6 +170,12 @@ RecordingFormat recording_format(const SettingsFile &settings, int format_index,
     case 3:
         ogg(settings, checks, f);
         break;
+    case 4:
+        flac(settings, f);
+        break;
+    case 5:
+        opus(settings, f);
+        break;
     default:
         break;
     }
@@ -143,6 +184,7 @@ RecordingFormat recording_format(const SettingsFile &settings, int format_index,
 
 QString save_dialog_filter()
 {
-    return QStringLiteral("MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|WAV Files(*.wav)|*.wav|"
-                          "OGG Files(*.ogg)|*.ogg");
+    return QStringLiteral(
+        "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|WAV Files(*.wav)|*.wav|"
+        "OGG Files(*.ogg)|*.ogg|FLAC Files(*.flac)|*.flac|Opus Files(*.opus)|*.opus");
 }

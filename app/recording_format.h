@@ -10,7 +10,7 @@
 class SettingsFile;
 
 struct RecordingFormat {
-    enum class Writer { none, mp3, wma, wav, ogg };
+    enum class Writer { none, mp3, wma, wav, ogg, flac, opus };
     Writer writer = Writer::none;
     QString extension;
     QString summary; // empty: the "Format" text stays as it was
@@ -32,6 +32,11 @@ struct RecordingFormat {
     int max_bitrate = 0;
     int min_bitrate = 0;
     int16_t ogg_quality = -1;
+    // FLAC: 0..8
+    int flac_level = 5;
+    // Opus
+    bool opus_voice = false;
+    int opus_complexity = 10;
 };
 
 // The encoders' own answers to "is this combination possible".
@@ -40,7 +45,7 @@ struct FormatChecks {
     std::function<bool(uint32_t rate, int channels, int kbps, int max_kbps, int min_kbps)> ogg;
 };
 
-// `format_index` is a position in the output format list (0 MP3 ... 3 OGG).
+// `format_index` is a position in the output format list (0 MP3 ... 5 Opus).
 RecordingFormat recording_format(const SettingsFile &settings, int format_index,
                                  const FormatChecks &checks);
 

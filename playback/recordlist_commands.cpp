@@ -14,8 +14,9 @@
 #include <QMenu>
 
 const QString Tfm_list::open_filter = QStringLiteral(
-    "All Supported Files|*.mp3;*.wav;*.wma;*.ogg|MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|"
-    "WMA Files(*.wma)|*.wma|OGG Files(*.ogg)|*.ogg");
+    "All Supported Files|*.mp3;*.wav;*.wma;*.ogg;*.flac;*.opus|MP3 Files(*.mp3)|*.mp3|"
+    "WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|OGG Files(*.ogg)|*.ogg|"
+    "FLAC Files(*.flac)|*.flac|Opus Files(*.opus)|*.opus");
 
 QString qt_name_filters(const QString &pairs)
 {

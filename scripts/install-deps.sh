@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpulse-dev libmp3lame-dev libvorbis-dev libogg-dev libsndfile1-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libtag1-dev
+  libflac-dev libopusenc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils sox ffmpeg
   fonts-dejavu-core
@@ -15,7 +16,7 @@ packages=(
 # --test: what the suite checks with besides the build; --package: what
 # scripts/package.sh packs and checks with.
 case "${1:-}" in
-  --test) packages+=(xvfb xauth imagemagick cppcheck desktop-file-utils appstream kid3-cli python3-mutagen vorbis-tools lame mpg123 dbus-daemon faketime
+  --test) packages+=(xvfb xauth imagemagick cppcheck desktop-file-utils appstream kid3-cli python3-mutagen vorbis-tools lame mpg123 dbus-daemon faketime flac opus-tools mp3val
     pipewire pipewire-pulse wireplumber dbus) ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
 esac

@@ -103,7 +103,7 @@ void Tfm_option::build_frame()
     new QTreeWidgetItem(tv, {QStringLiteral("Schedule")});
     new QTreeWidgetItem(tv, {QStringLiteral("File Length Limitation")});
     auto *format = new QTreeWidgetItem(tv, {QStringLiteral("Output Format")});
-    for (const char *child : {"MP3", "WMA", "WAV", "OGG"})
+    for (const char *child : {"MP3", "WMA", "WAV", "OGG", "FLAC", "Opus"})
         new QTreeWidgetItem(format, {QString::fromLatin1(child)});
     new QTreeWidgetItem(tv, {QStringLiteral("About")});
     tv->expandAll();
@@ -122,9 +122,11 @@ void Tfm_option::build_frame()
     pnl_wma = build_wma_page();
     pnl_wav = build_wav_page();
     pnl_ogg = build_ogg_page();
+    pnl_flac = build_flac_page();
+    pnl_opus = build_opus_page();
     pnl_about = build_about_page();
-    pages = {pnl_source, pnl_schedule, pnl_limit, pnl_format, pnl_mp3,
-             pnl_wma,    pnl_wav,      pnl_ogg,   pnl_about};
+    pages = {pnl_source, pnl_schedule, pnl_limit, pnl_format, pnl_mp3,  pnl_wma,
+             pnl_wav,    pnl_ogg,      pnl_flac,  pnl_opus,   pnl_about};
     for (QWidget *page : pages)
         stack->addWidget(page);
     separator(this, QFrame::HLine, QRect(0, 316, 400, 2));
@@ -305,6 +307,8 @@ void Tfm_option::FormShow()
     ud_ogg_quality->setValue(f.integer(keys::ogg::quality));
     show_up_down(ud_ogg_quality, edt_ogg_quality, true);
     cb_ogg_qualityClick();
+
+    show_flac_opus(f);
 }
 
 void Tfm_option::btn_okClick()
@@ -391,6 +395,7 @@ void Tfm_option::btn_okClick()
     f.set_integer(keys::ogg::min_bitrate, cb_ogg_minbit->currentIndex());
     f.set_boolean(keys::ogg::enable_quality, cb_ogg_quality->isChecked());
     f.set_integer(keys::ogg::quality, ud_ogg_quality->value());
+    store_flac_opus(f);
     try {
         f.commit_batch();
     } catch (const SettingsWriteError &e) {
@@ -460,4 +465,6 @@ void Tfm_option::btn_defaultClick()
     show_up_down(ud_ogg_quality, edt_ogg_quality, true);
     ud_ogg_quality->setEnabled(true);
     edt_ogg_quality->setEnabled(true);
+
+    default_flac_opus();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Tfm_option: the settings dialog, nine pages chosen from the tree `tv`.
+// Tfm_option: the settings dialog, eleven pages chosen from the tree `tv`.
 // Shown modally by the main window; every showing reloads the pages from the
 // settings file except Recording Source, whose lists and volume stay as the
 // user or start-up left them. "Ok" writes every key in one replacement of
@@ -13,7 +13,8 @@
 // devices come and go.
 //
 // Files: option.cpp (frame, tree, FormShow, Ok, Cancel, Default),
-// option_pages.cpp (the pages' controls), option_rules.cpp (enabling rules,
+// option_pages.cpp (the pages' controls), option_formats.cpp (the FLAC and
+// Opus pages), option_widgets.cpp (what pages are built from), option_rules.cpp (enabling rules,
 // time validation, numeric edits, links), option_source.cpp (devices,
 // lines, volume).
 
@@ -59,7 +60,7 @@ class Tfm_option : public QDialog
     Q_OBJECT
 public:
     static constexpr int device_name_role = Qt::UserRole + 1;
-    static constexpr int page_count = 9;
+    static constexpr int page_count = 11;
 
     explicit Tfm_option(QWidget *parent = nullptr);
     void set_context(OptionContext context);
@@ -109,7 +110,7 @@ public:
     std::array<QWidget *, page_count> pages{};
     QWidget *pnl_source = nullptr, *pnl_schedule = nullptr, *pnl_limit = nullptr,
             *pnl_format = nullptr, *pnl_mp3 = nullptr, *pnl_wma = nullptr, *pnl_wav = nullptr,
-            *pnl_ogg = nullptr, *pnl_about = nullptr;
+            *pnl_ogg = nullptr, *pnl_flac = nullptr, *pnl_opus = nullptr, *pnl_about = nullptr;
     QPushButton *btn_ok = nullptr, *btn_default = nullptr, *btn_cancel = nullptr;
 
     // Recording Source
@@ -147,6 +148,13 @@ public:
     QCheckBox *cb_ogg_quality = nullptr;
     QLineEdit *edt_ogg_quality = nullptr;
     QSpinBox *ud_ogg_quality = nullptr;
+    // FLAC
+    QComboBox *cb_flac_frequency = nullptr, *cb_flac_channel = nullptr, *cb_flac_bit = nullptr;
+    QSpinBox *ud_flac_level = nullptr;
+    // Opus
+    QComboBox *cb_opus_channel = nullptr, *cb_opus_bitrate = nullptr,
+              *cb_opus_application = nullptr;
+    QSpinBox *ud_opus_complexity = nullptr;
     // About
     QLabel *lbl_web = nullptr, *lbl_email = nullptr;
 
@@ -172,9 +180,16 @@ private:
     QWidget *build_wma_page();
     QWidget *build_wav_page();
     QWidget *build_ogg_page();
+    QWidget *build_flac_page();
+    QWidget *build_opus_page();
     QWidget *build_about_page();
     QWidget *new_page(const QString &banner_title);
     void connect_rules();
+    // The FLAC and Opus pages' part of showing, "Ok" and "Default".
+    void show_flac_opus(const SettingsFile &f);
+    void store_flac_opus(SettingsFile &f) const;
+    void default_flac_opus();
+    void select_opus_bitrate(int kbps);
 
     void show_page(int index);
     void information(const QString &text);

@@ -1,5 +1,6 @@
 // The nine pages of the settings dialog: their controls, texts and banners.
 #include "option.h"
+#include "option_widgets.h"
 
 #include "value_lists.h"
 
@@ -13,167 +14,10 @@
 #include <QStylePainter>
 #include <QVBoxLayout>
 
+using namespace option_widgets;
+
 namespace
 {
-
-// A check box or radio button whose text wraps when the desktop's font is
-// wider than the page: the texts are long and the pages are not.
-template <typename Button> class Wrapping : public Button
-{
-public:
-    Wrapping(const QString &text, QWidget *parent) : Button(text, parent)
-    {
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-        policy.setHeightForWidth(true);
-        this->setSizePolicy(policy);
-    }
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override
-    {
-        const QRect text = this->fontMetrics().boundingRect(
-            QRect(0, 0, std::max(1, width - indicator_width()), 10000), flags(), this->text());
-        return std::max(Button::sizeHint().height(), text.height() + 4);
-    }
-    QSize minimumSizeHint() const override
-    {
-        return QSize(indicator_width() + 60, Button::sizeHint().height());
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter p(this);
-        QStyleOptionButton option;
-        this->initStyleOption(&option);
-        const QString text = option.text;
-        option.text.clear();
-        const int indicator = indicator_width();
-        option.rect = QRect(0, 0, indicator, Button::sizeHint().height());
-        if (this->height() > option.rect.height())
-            option.rect.moveTop(0);
-        p.drawControl(std::is_same_v<Button, QRadioButton> ? QStyle::CE_RadioButton
-                                                           : QStyle::CE_CheckBox,
-                      option);
-        const QRect text_rect(indicator, 2, this->width() - indicator, this->height() - 2);
-        p.setPen(this->palette().color(this->isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                       QPalette::WindowText));
-        p.drawText(text_rect, flags(), text);
-        if (this->hasFocus()) {
-            QStyleOptionFocusRect focus;
-            focus.initFrom(this);
-            focus.rect =
-                this->fontMetrics().boundingRect(text_rect, flags(), text).adjusted(-1, 0, 1, 0);
-            p.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
-        }
-    }
-    bool hitButton(const QPoint &pos) const override { return this->rect().contains(pos); }
-
-private:
-    static int flags() { return Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop; }
-    int indicator_width() const
-    {
-        const bool radio = std::is_same_v<Button, QRadioButton>;
-        return this->style()->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth
-                                                : QStyle::PM_IndicatorWidth,
-                                          nullptr, this) +
-               this->style()->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing
-                                                : QStyle::PM_CheckBoxLabelSpacing,
-                                          nullptr, this);
-    }
-};
-
-QLabel *note(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    return label;
-}
-
-QGroupBox *group(const QString &title, QWidget *page)
-{
-    auto *box = new QGroupBox(title, page);
-    page->layout()->addWidget(box);
-    return box;
-}
-
-// Group contents sit close to the frame: the pages are small.
-template <typename Layout> Layout *inside(QGroupBox *box, int margin = 6)
-{
-    auto *l = new Layout(box);
-    l->setContentsMargins(margin, 4, margin, 6);
-    l->setSpacing(3);
-    return l;
-}
-
-QComboBox *list(const QString &name, const QStringList &items, QWidget *parent)
-{
-    auto *box = new QComboBox(parent);
-    box->setObjectName(name);
-    box->addItems(items);
-    // Selection only: a typed text could name no entry at all.
-    box->setEditable(false);
-    return box;
-}
-
-QStringList texts(const auto &array)
-{
-    QStringList out;
-    for (const char *t : array)
-        out << QString::fromLatin1(t);
-    return out;
-}
-
-QLabel *label(const char *text, QWidget *parent)
-{
-    return new QLabel(QString::fromLatin1(text), parent);
-}
-
-QGridLayout *grid(QWidget *parent)
-{
-    auto *g = new QGridLayout(parent);
-    g->setContentsMargins(6, 4, 6, 6);
-    g->setVerticalSpacing(3);
-    g->setHorizontalSpacing(6);
-    return g;
-}
-
-// An up-down beside its edit: only its arrows show, as the control of old.
-QSpinBox *up_down(const QString &name, int maximum, QWidget *parent)
-{
-    auto *ud = new QSpinBox(parent);
-    ud->setObjectName(name);
-    ud->setRange(0, maximum);
-    ud->setWrapping(false);
-    ud->setFocusPolicy(Qt::NoFocus);
-    ud->setFixedWidth(ud->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
-    ud->setStyleSheet(QStringLiteral("QSpinBox { color: transparent; selection-color: transparent;"
-                                     " selection-background-color: transparent; }"));
-    return ud;
-}
-
-QLineEdit *digit_edit(const QString &name, int max_length, QWidget *parent)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    if (max_length > 0)
-        edit->setMaxLength(max_length);
-    return edit;
-}
-
-QWidget *pair(QLineEdit *edit, QSpinBox *ud, int edit_width, QWidget *parent)
-{
-    auto *w = new QWidget(parent);
-    auto *h = new QHBoxLayout(w);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->setSpacing(0);
-    edit->setParent(w);
-    ud->setParent(w);
-    edit->setFixedWidth(edit_width);
-    h->addWidget(edit);
-    h->addWidget(ud);
-    h->addStretch();
-    return w;
-}
 
 QPixmap banner(const QString &title, const QFont &font, qreal ratio)
 {

@@ -104,6 +104,20 @@ inline constexpr Key enable_quality{"ogg", "enable quality", Kind::boolean, 0, D
 inline constexpr Key quality{"ogg", "quality", Kind::integer, 300, Dynamic::none, true};
 } // namespace ogg
 
+namespace flac {
+inline constexpr Key frequency{"flac", "frequency", Kind::integer, 7, Dynamic::none, true};
+inline constexpr Key channel{"flac", "channel", Kind::integer, 1, Dynamic::none, true};
+inline constexpr Key bit{"flac", "bit", Kind::integer, 0, Dynamic::none, true}; // 0 16, 1 24
+inline constexpr Key level{"flac", "level", Kind::integer, 5, Dynamic::none, true};
+} // namespace flac
+
+namespace opus {
+inline constexpr Key bitrate{"opus", "bitrate", Kind::integer, 64, Dynamic::none, true}; // kbit/s
+inline constexpr Key channel{"opus", "channel", Kind::integer, 1, Dynamic::none, true};
+inline constexpr Key application{"opus", "application", Kind::integer, 0, Dynamic::none, true};
+inline constexpr Key complexity{"opus", "complexity", Kind::integer, 10, Dynamic::none, true};
+} // namespace opus
+
 // The whole table, for what walks every key (tests, tools).
 inline constexpr std::array all{
     &source::source, &source::device, &source::device_name, &source::line_name,
@@ -117,6 +131,8 @@ inline constexpr std::array all{
     &wav::mode, &wav::bit, &wav::channel, &wav::frequency,
     &ogg::channel, &ogg::frequency, &ogg::bitrate, &ogg::max_bitrate, &ogg::min_bitrate,
     &ogg::enable_quality, &ogg::quality,
+    &flac::frequency, &flac::channel, &flac::bit, &flac::level,
+    &opus::bitrate, &opus::channel, &opus::application, &opus::complexity,
 };
 // clang-format on
 

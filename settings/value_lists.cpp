@@ -63,7 +63,8 @@ const std::array<const char *, wma_preset_count> &wma_profile_names()
     return list;
 }
 
-namespace {
+namespace
+{
 
 // Each value with its unit: "8000 Hz", "128 Kbps", "16 bps".
 template <typename T, std::size_t N>
@@ -77,8 +78,21 @@ QStringList with_unit(const std::array<T, N> &values, const char *unit)
 
 } // namespace
 
-QStringList frequency_items() { return with_unit(frequencies, "Hz"); }
-QStringList bitrate_items() { return with_unit(bitrates, "Kbps"); }
-QStringList sample_size_items() { return with_unit(sample_sizes, "bps"); }
+QStringList frequency_items()
+{
+    return with_unit(frequencies, "Hz");
+}
+QStringList bitrate_items()
+{
+    return with_unit(bitrates, "Kbps");
+}
+QStringList sample_size_items()
+{
+    return with_unit(sample_sizes, "bps");
+}
+QStringList flac_sample_size_items()
+{
+    return with_unit(flac_sample_sizes, "bit");
+}
 
 } // namespace value_lists

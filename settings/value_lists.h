@@ -15,14 +15,22 @@
 namespace value_lists
 {
 
-inline constexpr std::array<const char *, 4> output_formats{"MP3", "WMA", "WAV", "OGG"};
-inline constexpr std::array<const char *, 4> output_extensions{".mp3", ".wma", ".wav", ".ogg"};
+// Positions 0..3 are those of old settings files; FLAC and Opus come after them.
+inline constexpr std::array<const char *, 6> output_formats{"MP3", "WMA",  "WAV",
+                                                            "OGG", "FLAC", "Opus"};
+inline constexpr std::array<const char *, 6> output_extensions{".mp3", ".wma",  ".wav",
+                                                               ".ogg", ".flac", ".opus"};
 inline constexpr std::array<uint32_t, 9> frequencies{8000,  11025, 12000, 16000, 22050,
                                                      24000, 32000, 44100, 48000};
 inline constexpr std::array<int, 17> bitrates{8,  16,  24,  32,  40,  48,  56,  64, 80,
                                               96, 112, 128, 160, 192, 224, 256, 320};
 inline constexpr std::array<const char *, 2> channel_names{"Mono", "Stereo"};
 inline constexpr std::array<uint32_t, 2> sample_sizes{8, 16};
+inline constexpr std::array<int, 2> flac_sample_sizes{16, 24};
+// kbit/s; the dialog's list. A stored rate between them is kept as it is.
+inline constexpr std::array<int, 13> opus_bitrates{6,  8,  12,  16,  24,  32, 48,
+                                                   64, 96, 128, 160, 192, 256};
+inline constexpr std::array<const char *, 2> opus_applications{"Audio (music)", "Voice (speech)"};
 inline constexpr std::array<const char *, 4> schedule_modes{"Disable Schedule", "Every Day",
                                                             "Every Week", "Special Day"};
 inline constexpr std::array<const char *, 2> wav_modes{"CD quality", "Custom format"};
@@ -50,5 +58,6 @@ constexpr const T &at(const std::array<T, N> &list, int position, int fallback)
 QStringList frequency_items();
 QStringList bitrate_items();
 QStringList sample_size_items();
+QStringList flac_sample_size_items(); // "16 bit", "24 bit"
 
 } // namespace value_lists

@@ -87,3 +87,29 @@ QString null_monitor_source()
 }
 
 } // namespace test_support
+
+namespace test_support
+{
+
+ToolResult run_tool(const QString &program, const QStringList &args, int timeout_ms)
+{
+    ToolResult r;
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted(10000)) {
+        r.err = program + QStringLiteral(" could not be started");
+        return r;
+    }
+    if (!p.waitForFinished(timeout_ms)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = program + QStringLiteral(" did not finish");
+        return r;
+    }
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.exit_code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return r;
+}
+
+} // namespace test_support

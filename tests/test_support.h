@@ -25,4 +25,13 @@ void kill_player(qint64 pid);
 // The sound server's name of the null sink's monitor source.
 QString null_monitor_source();
 
+// Runs a tool of another program to check what Velquor made; exit_code -1
+// when it could not be started (the test dependencies install every one).
+struct ToolResult {
+    int exit_code = -1;
+    QString out;
+    QString err;
+};
+ToolResult run_tool(const QString &program, const QStringList &args, int timeout_ms = 60000);
+
 } // namespace test_support

@@ -162,6 +162,8 @@ void FfmpegDecoder::measure()
                      par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
     if (pcm)
         m_bits = static_cast<uint32_t>(pcm_bits);
+    else if (par->codec_id == AV_CODEC_ID_FLAC && par->bits_per_raw_sample > 0)
+        m_bits = static_cast<uint32_t>(par->bits_per_raw_sample); // lossless: its own depth
     // Read before a counting pass below replaces the contexts.
     const int64_t stream_rate = par->bit_rate;
     const int64_t container_rate = fmt->bit_rate;

@@ -3,9 +3,11 @@
 #include "audio/audio_decoder.h"
 #include "audio/audio_writer.h"
 #include "audio/codecs.h"
+#include "audio/flac_writer.h"
 #include "audio/lame_enc.h"
 #include "audio/mp3_writer.h"
 #include "audio/ogg_writer.h"
+#include "audio/opus_writer.h"
 #include "audio/wma_profiles.h"
 
 #include <algorithm>
@@ -221,6 +223,26 @@ void TAudioFile2::SetOggFormat(uint32_t sample_rate, int channels, int bitrate, 
     s.min_bitrate_kbps = min_bitrate;
     s.quality = quality < 0 ? -1 : std::min<int>(quality, 1000);
     m_impl->choose(sample_rate, channels, [s] { return codecs().make_ogg_writer(s); });
+}
+
+void TAudioFile2::SetFlacFormat(uint32_t sample_rate, int channels, int bits_per_sample, int level)
+{
+    FlacSettings s;
+    s.sample_rate = sample_rate;
+    s.channels = channels;
+    s.bits_per_sample = bits_per_sample;
+    s.level = level;
+    m_impl->choose(sample_rate, channels, [s] { return codecs().make_flac_writer(s); });
+}
+
+void TAudioFile2::SetOpusFormat(int channels, int bitrate_kbps, bool voice, int complexity)
+{
+    OpusSettings s;
+    s.channels = channels;
+    s.bitrate_kbps = bitrate_kbps;
+    s.voice = voice;
+    s.complexity = complexity;
+    m_impl->choose(opus_sample_rate, channels, [s] { return codecs().make_opus_writer(s); });
 }
 
 void TAudioFile2::CreateOutputFile(const QString &path, int)

@@ -1,11 +1,12 @@
 #pragma once
-// TAudioFile2: reads any audio file FFmpeg opens, and writes MP3, WMA, WAV or
-// OGG. Counts are interleaved samples (audio_types.h). Called on the
+// TAudioFile2: reads any audio file FFmpeg opens, and writes MP3, WMA, WAV,
+// OGG, FLAC or Opus. Counts are interleaved samples (audio_types.h). Called on the
 // user-interface thread only; every call returns when its work is done.
 //
 // Reading:  OpenFile -> properties / Seek / ReadArray ... -> CloseFile.
 // Writing:  one format choice (SetMp3Encoder, SetWmaProfile, SetWavFormat,
-//           SetOggFormat) -> CreateOutputFile -> WriteArray ... -> CloseFile.
+//           SetOggFormat, SetFlacFormat, SetOpusFormat) -> CreateOutputFile ->
+//           WriteArray ... -> CloseFile.
 // Errors: OpenFile throws EngineError; CreateOutputFile, WriteArray and
 // CloseFile set ErrorCode (and WriteArray returns false) instead of throwing,
 // so that a recorder can finish the file and tell the user: 1 format refused,
@@ -56,6 +57,10 @@ public:
                         int min_bitrate) const;
     void SetOggFormat(uint32_t sample_rate, int channels, int bitrate, int max_bitrate,
                       int min_bitrate, int16_t quality);
+    // bits 16 or 24, level 0..8.
+    void SetFlacFormat(uint32_t sample_rate, int channels, int bits_per_sample, int level);
+    // Always 48000 Hz; bit rate in kbit/s, voice: the "voice" application.
+    void SetOpusFormat(int channels, int bitrate_kbps, bool voice, int complexity);
     void CreateOutputFile(const QString &path, int mode = 0);
     int ErrorCode() const { return m_error_code; }
     QString ErrorText() const { return m_error_text; }

@@ -81,6 +81,14 @@ public:
         }
     }
 
+    // For encoders that go back to finish a header (FLAC's stream info).
+    void seek(off_t offset)
+    {
+        if (::lseek(m_fd, offset, SEEK_SET) < 0)
+            fail(errno);
+    }
+    off_t tell() const { return ::lseek(m_fd, 0, SEEK_CUR); }
+
     void close()
     {
         if (m_fd >= 0)

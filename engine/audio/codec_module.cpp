@@ -1,9 +1,11 @@
 // The entry point of the codec module (see codecs.h).
 #include "audio/audio_decoder.h"
 #include "audio/codecs.h"
+#include "audio/flac_writer.h"
 #include "audio/library_messages.h"
 #include "audio/mp3_writer.h"
 #include "audio/ogg_writer.h"
+#include "audio/opus_writer.h"
 #include "audio/tags.h"
 #include "audio/wav_writer.h"
 #include "audio/wma_writer.h"
@@ -27,6 +29,14 @@ std::unique_ptr<AudioWriter> wma(uint32_t rate, int channels, int kbps)
 {
     return std::make_unique<WmaWriter>(rate, channels, kbps);
 }
+std::unique_ptr<AudioWriter> flac(const FlacSettings &s)
+{
+    return std::make_unique<FlacWriter>(s);
+}
+std::unique_ptr<AudioWriter> opus(const OpusSettings &s)
+{
+    return std::make_unique<OpusWriter>(s);
+}
 
 } // namespace
 
@@ -43,7 +53,9 @@ extern "C" __attribute__((visibility("default"))) const CodecTable *velquor_code
                           mp3_format_supported,
                           ogg_format_supported,
                           read_tags,
-                          write_tags};
+                          write_tags,
+                          flac,
+                          opus};
     }();
     return &table;
 }

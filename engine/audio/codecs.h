@@ -1,5 +1,5 @@
 #pragma once
-// The codec libraries (LAME, libvorbis, libsndfile, FFmpeg, TagLib) live in a
+// The codec libraries (LAME, libvorbis, libsndfile, libFLAC, libopusenc, FFmpeg, TagLib) live in a
 // module of their own, loaded the first time a file is written, read or
 // tagged, so that a start-up pays nothing for them. codecs() loads it on the
 // calling thread (the user-interface thread; a few milliseconds, once) and
@@ -14,6 +14,8 @@ class AudioWriter;
 class AudioDecoder;
 struct Mp3Settings;
 struct OggSettings;
+struct FlacSettings;
+struct OpusSettings;
 struct TagValues;
 
 struct CodecTable {
@@ -30,10 +32,12 @@ struct CodecTable {
                                  int max_bitrate_kbps, int min_bitrate_kbps);
     bool (*read_tags)(const QString &path, TagValues &values);
     bool (*write_tags)(const QString &path, const TagValues &values);
+    std::unique_ptr<AudioWriter> (*make_flac_writer)(const FlacSettings &);
+    std::unique_ptr<AudioWriter> (*make_opus_writer)(const OpusSettings &);
 };
 
 // Bumped whenever CodecTable changes, so a stale module is refused.
-constexpr int codec_table_version = 1;
+constexpr int codec_table_version = 2;
 
 const CodecTable &codecs();
 

@@ -13,10 +13,12 @@
 #include <sys/statvfs.h>
 #include <taglib/asffile.h>
 #include <taglib/commentsframe.h>
+#include <taglib/flacfile.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
@@ -25,7 +27,7 @@
 namespace
 {
 
-enum class Kind { mp3, wma, ogg, wav, unknown };
+enum class Kind { mp3, wma, ogg, wav, flac, opus, unknown };
 
 Kind kind_of(const QString &path)
 {
@@ -38,6 +40,10 @@ Kind kind_of(const QString &path)
         return Kind::ogg;
     if (ext == QLatin1String("wav"))
         return Kind::wav;
+    if (ext == QLatin1String("flac"))
+        return Kind::flac;
+    if (ext == QLatin1String("opus"))
+        return Kind::opus;
     return Kind::unknown;
 }
 
@@ -235,6 +241,24 @@ bool read_impl(const QString &path, TagValues &v)
         genre_from_text(q(f.tag()->genre()), v);
         return true;
     }
+    case Kind::flac: {
+        TagLib::FLAC::File f(name.constData(), true);
+        if (!has_audio(f) || !f.tag())
+            return false;
+        // Vorbis comments first; an ID3 tag some programs add shows through f.tag().
+        TagLib::Tag &tag = f.hasXiphComment() ? *f.xiphComment() : *f.tag();
+        read_common(tag, v);
+        genre_from_text(q(tag.genre()), v);
+        return true;
+    }
+    case Kind::opus: {
+        TagLib::Ogg::Opus::File f(name.constData(), true);
+        if (!has_audio(f) || !f.tag())
+            return false;
+        read_common(*f.tag(), v);
+        genre_from_text(q(f.tag()->genre()), v);
+        return true;
+    }
     case Kind::unknown:
         break;
     }
@@ -333,6 +357,20 @@ bool write_impl(const QString &path, Kind kind, const TagValues &v)
     }
     case Kind::ogg: {
         TagLib::Ogg::Vorbis::File f(name.constData(), true);
+        if (!has_audio(f) || f.readOnly() || !f.tag())
+            return false;
+        apply_text_genre(*f.tag(), v);
+        return f.save();
+    }
+    case Kind::flac: {
+        TagLib::FLAC::File f(name.constData(), true);
+        if (!has_audio(f) || f.readOnly())
+            return false;
+        apply_text_genre(*f.xiphComment(true), v);
+        return f.save();
+    }
+    case Kind::opus: {
+        TagLib::Ogg::Opus::File f(name.constData(), true);
         if (!has_audio(f) || f.readOnly() || !f.tag())
             return false;
         apply_text_genre(*f.tag(), v);

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 namespace
 {
@@ -106,11 +107,29 @@ TEST_P(EndToEnd, WhatTheSoundCardHearsEndsUpInTheFile)
     EXPECT_TRUE(shown == QStringLiteral("00:00:00/00:00:03") ||
                 shown == QStringLiteral("00:00:00/00:00:04"))
         << shown.toStdString();
+
+    // Other programs read it as long as Velquor does, and its own checker passes it.
+    const auto probe = test_support::run_tool(
+        QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                    QStringLiteral("-show_entries"),
+                                    QStringLiteral("format=duration"), QStringLiteral("-of"),
+                                    QStringLiteral("csv=p=0"), path});
+    EXPECT_NEAR(probe.out.trimmed().toDouble(), a.seconds, 0.2) << probe.err.toStdString();
+    const std::map<QString, QStringList> checkers = {
+        {QStringLiteral(".flac"), {QStringLiteral("flac"), QStringLiteral("-t")}},
+        {QStringLiteral(".opus"), {QStringLiteral("opusinfo")}},
+        {QStringLiteral(".ogg"), {QStringLiteral("ogginfo")}},
+    };
+    if (const auto c = checkers.find(QLatin1String(GetParam().second)); c != checkers.end()) {
+        const auto checked = test_support::run_tool(c->second[0], c->second.mid(1) << path);
+        EXPECT_EQ(checked.exit_code, 0) << (checked.out + checked.err).toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd,
                          ::testing::Values(std::pair{0, ".mp3"}, std::pair{1, ".wma"},
-                                           std::pair{2, ".wav"}, std::pair{3, ".ogg"}),
+                                           std::pair{2, ".wav"}, std::pair{3, ".ogg"},
+                                           std::pair{4, ".flac"}, std::pair{5, ".opus"}),
                          [](const auto &info) { return std::string(info.param.second + 1); });
 
 TEST(EndToEndSchedule, AWindowAFewSecondsAheadRecordsByItself)

@@ -132,7 +132,9 @@ const Format formats[] = {
     {"mp3", {"cp", "@corpus/tone8k.mp3"}, 0},
     {"wma", {"cp", "@corpus/tone8k.wma"}, 1},
     {"wav", {"cp", "@corpus/tone8k_mono.wav"}, 2},
-    {"ogg", {"sox", "-n", "-r", "44100", "-c", "1", "@file", "synth", "1", "sine", "440"}, 3}};
+    {"ogg", {"sox", "-n", "-r", "44100", "-c", "1", "@file", "synth", "1", "sine", "440"}, 3},
+    {"flac", {"flac", "--silent", "-f", "-o", "@file", "@corpus/tone8k_mono.wav"}, 4},
+    {"opus", {"opusenc", "--quiet", "@corpus/tone8k_mono.wav", "@file"}, 5}};
 
 class Editor : public ::testing::TestWithParam<Format>
 {
@@ -354,6 +356,18 @@ const Foreign foreign[] = {
       {"vorbiscomment", "-w", "-t", "TITLE=Títle", "-t", "ARTIST=Ärtist Ω", "-t", "DATE=2001", "-t",
        "TRACKNUMBER=3", "-t", "GENRE=Synthwave", "-t", "COMMENT=Cömment"}},
      {"Títle", "Ärtist Ω", "", "2001", "3", "", "Cömment"}},
+    {"metaflac",
+     "flac",
+     {{"flac", "--silent", "-f", "-o", "@file", "@corpus/tone8k_mono.wav"},
+      {"metaflac", "--set-tag=TITLE=Títle", "--set-tag=ARTIST=Ärtist Ω", "--set-tag=DATE=2001",
+       "--set-tag=TRACKNUMBER=3", "--set-tag=GENRE=Synthwave", "--set-tag=COMMENT=Cömment"}},
+     {"Títle", "Ärtist Ω", "", "2001", "3", "", "Cömment"}},
+    {"opusenc",
+     "opus",
+     {{"opusenc", "--quiet", "--title", "Títle", "--artist", "Ärtist Ω", "--date", "2001",
+       "--tracknumber", "3", "--genre", "Rock", "--comment", "COMMENT=Cömment",
+       "@corpus/tone8k_mono.wav", "@file"}},
+     {"Títle", "Ärtist Ω", "", "2001", "3", "Rock", "Cömment"}},
     {"ffmpeg_wma_Rock",
      "wma",
      {ffmpeg_wma("genre=Rock")},

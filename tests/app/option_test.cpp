@@ -80,6 +80,10 @@ const std::vector<Key> &non_default_keys()
         {"ogg", "bitrate", "5", "11"},      {"ogg", "max bitrate", "16", "11"},
         {"ogg", "min bitrate", "1", "11"},  {"ogg", "enable quality", "0", "1"},
         {"ogg", "quality", "1000", "300"},
+        {"flac", "frequency", "3", "7"},    {"flac", "channel", "0", "1"},
+        {"flac", "bit", "1", "0"},          {"flac", "level", "8", "5"},
+        {"opus", "bitrate", "100", "64"},   {"opus", "channel", "0", "1"},
+        {"opus", "application", "1", "0"},  {"opus", "complexity", "3", "10"},
     };
     return keys;
 }
@@ -107,7 +111,8 @@ TEST_F(Options, TheFrameIsLaidOutAsDesigned)
     for (QTreeWidgetItemIterator it(o->tv); *it; ++it)
         nodes << (*it)->text(0);
     EXPECT_EQ(nodes, QStringList({"Recording Source", "Schedule", "File Length Limitation",
-                                  "Output Format", "MP3", "WMA", "WAV", "OGG", "About"}));
+                                  "Output Format", "MP3", "WMA", "WAV", "OGG", "FLAC", "Opus",
+                                  "About"}));
     for (QPushButton *b : {o->btn_ok, o->btn_default, o->btn_cancel}) {
         EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->text().toStdString();
         EXPECT_EQ(b->geometry().size(), QSize(75, 25));

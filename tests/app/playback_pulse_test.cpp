@@ -131,6 +131,16 @@ const Kind kinds[] = {
                     {"-v", "error", "-y", "-i", w, "-c:a", "wmav2", "-b:a", "128k", o});
      },
      "WMA  44100 Hz  Stereo  128 KBPS"},
+    {"flac_tool", "flac", 44100, 2, 16,
+     [](const QString &w, const QString &o) {
+         return run(QStringLiteral("flac"), {"--silent", "-f", "-o", o, w});
+     },
+     "FLAC  44100 Hz  Stereo  16 BIT"},
+    {"opusenc", "opus", 48000, 2, 16,
+     [](const QString &w, const QString &o) {
+         return run(QStringLiteral("opusenc"), {"--quiet", "--bitrate", "96", w, o});
+     },
+     "OPUS  48000 Hz  Stereo  "},
 };
 
 class PlaybackOfOtherProgramsFiles : public ::testing::TestWithParam<Kind>

@@ -130,8 +130,67 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FormatCase{"mp3", 0, ".mp3", "MP3  44100 Hz  Stereo  128 KBPS", 44100, 2},
                       FormatCase{"wma", 1, ".wma", "WMA9 44100Hz  Stereo  128KBPS  CBR", 44100, 2},
                       FormatCase{"wav", 2, ".wav", "WAV  44100Hz  Stereo  16BIT", 44100, 2},
-                      FormatCase{"ogg", 3, ".ogg", "OGG  44100 Hz  Stereo  128 KBPS", 44100, 2}),
+                      FormatCase{"ogg", 3, ".ogg", "OGG  44100 Hz  Stereo  128 KBPS", 44100, 2},
+                      FormatCase{"flac", 4, ".flac", "FLAC  44100 Hz  Stereo  16 bit  level 5",
+                                 44100, 2},
+                      FormatCase{"opus", 5, ".opus", "Opus  48000 Hz  Stereo  64 KBPS", 48000, 2}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// FLAC keeps every sample of the capture, and is as small as the flac tool makes it.
+TEST_F(Recording, FlacHoldsTheCaptureExactlyAndAsSmallAsTheFlacTool)
+{
+    put_setting(keys::format::format, QStringLiteral("4"));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    // A tone with noise on it, as a real capture has: a pure tone packs too well to compare.
+    SampleArray captured;
+    uint32_t noise = 12345;
+    double phase = 0;
+    for (int block = 0; block < 30; ++block) {
+        SampleArray samples(4410 * 2);
+        for (size_t i = 0; i < samples.size(); i += 2) {
+            noise = noise * 1664525u + 1013904223u;
+            const double v = 9000 * std::sin(phase) + static_cast<int>(noise >> 22) - 512;
+            phase += 2 * M_PI * 1000.0 / 44100;
+            samples[i] = samples[i + 1] = static_cast<int16_t>(std::lround(v));
+        }
+        captured.insert(captured.end(), samples.begin(), samples.end());
+        app.capture->push(samples);
+        app.settle();
+    }
+    app.click(QStringLiteral("Stop"));
+    const QString flac = app.list->path_of(0);
+
+    TAudioFile2 in;
+    in.OpenFile(flac, 0, 1);
+    EXPECT_EQ(in.BitsPerSample(), 16u);
+    SampleArray decoded;
+    for (SampleArray a = in.ReadArray(8820); !a.empty(); a = in.ReadArray(8820))
+        decoded.insert(decoded.end(), a.begin(), a.end());
+    ASSERT_EQ(decoded.size(), captured.size());
+    EXPECT_TRUE(decoded == captured) << "a sample differs from the capture";
+
+    const auto tested =
+        test_support::run_tool(QStringLiteral("flac"), {QStringLiteral("-t"), flac});
+    EXPECT_EQ(tested.exit_code, 0) << tested.err.toStdString();
+    // The same samples as a WAV file, packed by the flac tool at its default level.
+    const QString wav = out.filePath(QStringLiteral("same.wav"));
+    TAudioFile2 w;
+    w.SetWavFormat(44100, 2, 16);
+    w.CreateOutputFile(wav, 0);
+    ASSERT_TRUE(w.WriteArray(captured));
+    w.CloseFile();
+    const QString theirs = out.filePath(QStringLiteral("theirs.flac"));
+    const auto packed = test_support::run_tool(
+        QStringLiteral("flac"), {QStringLiteral("-5"), QStringLiteral("-o"), theirs, wav});
+    ASSERT_EQ(packed.exit_code, 0) << packed.err.toStdString();
+    const double ratio =
+        static_cast<double>(QFileInfo(flac).size()) / static_cast<double>(QFileInfo(theirs).size());
+    RecordProperty("size_ratio_to_flac_5", QString::number(ratio, 'f', 4).toStdString());
+    EXPECT_LE(ratio, 1.02);
+    EXPECT_GE(ratio, 0.9) << "smaller than lossless can be";
+}
 
 TEST_F(Recording, RefusedFormatsLeaveEverythingAsItWas)
 {
@@ -266,6 +325,75 @@ TEST_F(Recording, AStopWhileARollOverWaitsForItsSoundEndsTheNextFileAtItsMoment)
     app.settle();
     EXPECT_FALSE(app.main->recording);
 }
+
+// Files split by the limit, decoded and joined, are the capture: sample for
+// sample where the format is lossless, without a gap or a doubled stretch in Opus.
+struct JoinRow {
+    const char *name;
+    int format_index;
+    int exact; // 1: every sample; 0: the same length and the tone through every join
+};
+
+class RollOverJoins : public Recording, public ::testing::WithParamInterface<JoinRow>
+{
+};
+
+TEST_P(RollOverJoins, TheFilesJoinedAreTheCapture)
+{
+    put_setting(keys::limit::enable, QStringLiteral("1"));
+    put_setting(keys::limit::time, QStringLiteral("1"));
+    put_setting(keys::limit::new_file, QStringLiteral("1"));
+    put_setting(keys::format::format, QString::number(GetParam().format_index));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    const uint32_t rate = app.capture->starts.back().rate;
+    SampleArray captured;
+    double phase = 0;
+    for (int block = 0; block < 35; ++block) {
+        SampleArray samples(rate / 10 * 2);
+        for (size_t i = 0; i < samples.size(); i += 2) {
+            samples[i] = samples[i + 1] = static_cast<int16_t>(std::lround(9000 * std::sin(phase)));
+            phase += 2 * M_PI * 440.0 / rate;
+        }
+        captured.insert(captured.end(), samples.begin(), samples.end());
+        app.capture->push(samples);
+        app.settle();
+    }
+    app.click(QStringLiteral("Stop"));
+    ASSERT_GE(app.list->count(), 3);
+    SampleArray joined;
+    std::vector<size_t> joins;
+    for (int row = 0; row < app.list->count(); ++row) {
+        TAudioFile2 in;
+        in.OpenFile(app.list->path_of(row), 0, 1);
+        for (SampleArray a = in.ReadArray(8820); !a.empty(); a = in.ReadArray(8820))
+            joined.insert(joined.end(), a.begin(), a.end());
+        joins.push_back(joined.size());
+    }
+    ASSERT_EQ(joined.size(), captured.size());
+    if (GetParam().exact) {
+        EXPECT_TRUE(joined == captured);
+        return;
+    }
+    // Around every join, 10 ms windows of the decoded sound follow the captured tone.
+    for (const size_t at : joins) {
+        for (size_t w = at >= rate ? at - rate / 50 : 0;
+             w + rate / 50 <= std::min(at + rate / 50, captured.size()); w += rate / 100) {
+            double error = 0, level = 0;
+            for (size_t i = w; i < w + rate / 100; ++i) {
+                error += std::pow(joined[i] - captured[i], 2);
+                level += std::pow(captured[i], 2);
+            }
+            EXPECT_LT(std::sqrt(error / level), 0.2) << "at sample " << w;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RollOverJoins,
+                         ::testing::Values(JoinRow{"wav", 2, 1}, JoinRow{"flac", 4, 1},
+                                           JoinRow{"opus", 5, 0}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Recording, TheLimitWithoutNewFileStops)
 {

@@ -6,6 +6,8 @@ import sys
 
 import mutagen
 from mutagen.asf import ASF
+from mutagen.flac import FLAC
+from mutagen.oggopus import OggOpus
 from mutagen.oggvorbis import OggVorbis
 
 path = sys.argv[1]
@@ -23,8 +25,8 @@ if ext in ("mp3", "wav"):
     if comments:
         out["comment"] = str(comments[0].text[0])
     out["keys"] = sorted(k.split(":")[0] for k in tags.keys())
-elif ext == "ogg":
-    tags = OggVorbis(path).tags
+elif ext in ("ogg", "flac", "opus"):
+    tags = {"ogg": OggVorbis, "flac": FLAC, "opus": OggOpus}[ext](path).tags or {}
     fields = {"title": "title", "artist": "artist", "album": "album", "year": "date",
               "track": "tracknumber", "genre": "genre", "comment": "comment"}
     for name, field in fields.items():

@@ -23,6 +23,12 @@ const char *format_name(Format f)
         return "wav8";
     case Format::wma:
         return "wma";
+    case Format::flac16:
+        return "flac16";
+    case Format::flac24:
+        return "flac24";
+    case Format::opus:
+        return "opus";
     }
     return "?";
 }
@@ -36,6 +42,11 @@ QString extension(Format f)
         return QStringLiteral(".ogg");
     case Format::wma:
         return QStringLiteral(".wma");
+    case Format::flac16:
+    case Format::flac24:
+        return QStringLiteral(".flac");
+    case Format::opus:
+        return QStringLiteral(".opus");
     default:
         return QStringLiteral(".wav");
     }
@@ -78,6 +89,15 @@ void choose_format(TAudioFile2 &file, Format f, uint32_t rate, int channels)
         break;
     case Format::wma:
         file.SetWmaProfile(9);
+        break;
+    case Format::flac16:
+        file.SetFlacFormat(rate, channels, 16, 5);
+        break;
+    case Format::flac24:
+        file.SetFlacFormat(rate, channels, 24, 5);
+        break;
+    case Format::opus:
+        file.SetOpusFormat(channels, channels * 48, false, 10);
         break;
     }
 }

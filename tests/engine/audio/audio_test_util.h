@@ -11,7 +11,7 @@
 namespace audio_test
 {
 
-enum class Format { mp3, ogg, wav16, wav8, wma };
+enum class Format { mp3, ogg, wav16, wav8, wma, flac16, flac24, opus };
 const char *format_name(Format f);
 QString extension(Format f);
 
@@ -35,7 +35,7 @@ private:
 };
 
 // Chooses the format on `file` (rate and channels where the format has them;
-// WMA uses preset 9).
+// WMA uses preset 9, Opus its own 48000 Hz).
 void choose_format(TAudioFile2 &file, Format f, uint32_t rate, int channels);
 
 // Writes `seconds` of the tone in blocks of uneven sizes; returns samples written.

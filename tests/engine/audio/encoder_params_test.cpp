@@ -1,9 +1,9 @@
 // Encoder parameter tables, each case a short real encode read back by FFmpeg.
 
 #include "audio/audio_file.h"
-#include "audio_test_util.h"
 #include "audio/lame_enc.h"
 #include "audio/wma_profiles.h"
+#include "audio_test_util.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

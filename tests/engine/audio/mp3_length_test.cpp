@@ -89,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Mp3Case{"CbrWithInfo", "44100", "2", {"-b", "128"}, true, true},
                       Mp3Case{"VbrWithXing", "44100", "2", {"-V", "4"}, true, true},
                       Mp3Case{"Mpeg2MonoVbr", "22050", "1", {"-V", "5", "-m", "m"}, true, true},
-        // Too small a frame for lame to put its header in: counted.
-        Mp3Case{"Mpeg2Mono32k", "22050", "1", {"-b", "32", "-m", "m"}, false, true},
+                      // Too small a frame for lame to put its header in: counted.
+                      Mp3Case{"Mpeg2Mono32k", "22050", "1", {"-b", "32", "-m", "m"}, false, true},
                       Mp3Case{"CbrWithoutHeader", "48000", "2", {"-b", "192", "-t"}, false, true},
                       // VBR without a header: only counting gives its length.
                       Mp3Case{"VbrWithoutHeader", "44100", "2", {"-V", "2", "-t"}, false, false}),

@@ -1,8 +1,8 @@
 // Write a tone with TAudioFile2 in every format, read it back with TAudioFile2.
 
 #include "audio/audio_file.h"
-#include "audio_test_util.h"
 #include "audio/lame_enc.h"
+#include "audio_test_util.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -29,7 +29,7 @@ std::string case_name(const testing::TestParamInfo<RoundTripCase> &info)
 
 bool lossless(Format f)
 {
-    return f == Format::wav16;
+    return f == Format::wav16 || f == Format::flac16 || f == Format::flac24;
 }
 
 class RoundTrip : public testing::TestWithParam<RoundTripCase>
@@ -66,7 +66,9 @@ TEST_P(RoundTrip, ToneComesBackWithLengthFormatPitchAndLevel)
     ASSERT_TRUE(in.IsOpen());
     EXPECT_EQ(in.SampleRate(), rate);
     EXPECT_EQ(in.Channels(), channels);
-    EXPECT_EQ(in.BitsPerSample(), format == Format::wav8 ? 8u : 16u);
+    EXPECT_EQ(in.BitsPerSample(), format == Format::wav8     ? 8u
+                                  : format == Format::flac24 ? 24u
+                                                             : 16u);
     EXPECT_GT(in.Bitrate(), 0);
     in.Seek(0, 3);
     const SampleArray all = read_all(in);
@@ -147,7 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{Format::wav8, 22050, 2}, RoundTripCase{Format::mp3, 44100, 2},
                     RoundTripCase{Format::mp3, 22050, 1}, RoundTripCase{Format::mp3, 8000, 1},
                     RoundTripCase{Format::ogg, 44100, 2}, RoundTripCase{Format::ogg, 11025, 1},
-                    RoundTripCase{Format::wma, 44100, 2}),
+                    RoundTripCase{Format::wma, 44100, 2}, RoundTripCase{Format::flac16, 44100, 2},
+                    RoundTripCase{Format::flac16, 8000, 1}, RoundTripCase{Format::flac24, 48000, 2},
+                    RoundTripCase{Format::opus, 48000, 2}, RoundTripCase{Format::opus, 48000, 1}),
     case_name);
 
 TEST(AudioFileRead, EndOfFileGivesShortThenEmptyArrays)
@@ -239,7 +243,8 @@ TEST(AudioFileWrite, CreateFailsWhereAFileStandsInForTheFolder)
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     const QString path = dir.filePath(QStringLiteral("plain/x"));
-    for (Format f : {Format::wav16, Format::mp3, Format::ogg, Format::wma}) {
+    for (Format f :
+         {Format::wav16, Format::mp3, Format::ogg, Format::wma, Format::flac16, Format::opus}) {
         TAudioFile2 file;
         choose_format(file, f, 44100, 2);
         file.CreateOutputFile(path + extension(f), 0);
@@ -287,7 +292,7 @@ TEST_P(EmptyRecording, ClosesIntoAFileThatReadsAsEmpty)
 
 INSTANTIATE_TEST_SUITE_P(Formats, EmptyRecording,
                          testing::Values(Format::wav16, Format::wav8, Format::mp3, Format::ogg,
-                                         Format::wma),
+                                         Format::wma, Format::flac16, Format::opus),
                          [](const auto &info) { return std::string(format_name(info.param)); });
 
 } // namespace

@@ -2,8 +2,8 @@
 
 #include "audio/audio_file.h"
 #include "audio/audio_information.h"
-#include "audio_test_util.h"
 #include "audio/genres.h"
+#include "audio_test_util.h"
 
 #include <QFile>
 #include <QProcess>
@@ -108,7 +108,8 @@ TEST_P(Tags, EveryGenreKeepsItsNumberAndName)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, Tags,
-                         testing::Values(Format::mp3, Format::wma, Format::ogg, Format::wav16),
+                         testing::Values(Format::mp3, Format::wma, Format::ogg, Format::wav16,
+                                         Format::flac16, Format::opus),
                          [](const auto &info) { return std::string(format_name(info.param)); });
 
 TEST(TagsWma, GenreTextThatMatchesNoNameKeepsItsTextWithIndexNone)
@@ -289,7 +290,8 @@ namespace
 TEST(NonAsciiPaths, EveryFormatWritesReadsAndTagsThem)
 {
     QTemporaryDir dir;
-    for (Format f : {Format::mp3, Format::ogg, Format::wav16, Format::wma}) {
+    for (Format f : {Format::mp3, Format::ogg, Format::wav16, Format::wma, Format::flac16,
+                     Format::opus}) {
         const QString path =
             dir.filePath(QStringLiteral("Aufnahme \u00e4\u00f6 \u65e5\u672c") + extension(f));
         TAudioFile2 out;

@@ -1,7 +1,7 @@
 // Helper process for the interrupted-write tests.
 //   audio_writer_child kill  <format> <path> <seconds>
 //       writes <seconds> of tone, prints "ready <samples>" and waits to be killed.
-//       <format> is mp3, ogg, wav16, wav8, wma or wma:<preset>.
+//       <format> is mp3, ogg, wav16, wav8, wma, wma:<preset>, flac16, flac24 or opus.
 //   audio_writer_child fsize <format> <path> <max bytes>
 //       writes under a file-size limit until WriteArray fails, closes the file
 //       and prints "failed <ErrorCode> <samples written>".
@@ -24,7 +24,8 @@ int main(int argc, char **argv)
         return 2;
     const std::string mode = argv[1], format_text = argv[2];
     Format format = Format::wav16;
-    for (Format f : {Format::mp3, Format::ogg, Format::wav16, Format::wav8, Format::wma})
+    for (Format f : {Format::mp3, Format::ogg, Format::wav16, Format::wav8, Format::wma,
+                     Format::flac16, Format::flac24, Format::opus})
         if (format_text == format_name(f))
             format = f;
     const QString path = QString::fromLocal8Bit(argv[3]);
