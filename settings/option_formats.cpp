@@ -21,6 +21,20 @@ QSpinBox *spin(const QString &name, int maximum, QWidget *parent)
     return box;
 }
 
+// Captions with their fields, the last of them a number.
+void add_rows(QGridLayout *g, const char *const (&captions)[4], QWidget *const (&fields)[4],
+              QWidget *parent)
+{
+    for (int row = 0; row < 4; ++row) {
+        QLabel *caption = label(captions[row], parent);
+        caption->setBuddy(fields[row]);
+        g->addWidget(caption, row, 0);
+        // Lists as wide as the MP3 page's; the number field as narrow as its quality.
+        g->addWidget(fields[row], row, 1, row == 3 ? Qt::AlignLeft : Qt::Alignment());
+    }
+    g->setColumnStretch(1, 1);
+}
+
 QStringList opus_bitrate_items()
 {
     QStringList items;
@@ -51,13 +65,7 @@ QWidget *Tfm_option::build_flac_page()
     ud_flac_level = spin(QStringLiteral("ud_flac_level"), 8, general);
     const char *captions[] = {"Frequency: ", "Channel: ", "Bit Per Sample: ", "Compression: "};
     QWidget *fields[] = {cb_flac_frequency, cb_flac_channel, cb_flac_bit, ud_flac_level};
-    for (int row = 0; row < 4; ++row) {
-        QLabel *caption = label(captions[row], general);
-        caption->setBuddy(fields[row]);
-        g->addWidget(caption, row, 0);
-        g->addWidget(fields[row], row, 1, Qt::AlignLeft);
-    }
-    g->setColumnStretch(1, 1);
+    add_rows(g, captions, fields, general);
     page->layout()->addWidget(
         note(QStringLiteral("FLAC is lossless: the file holds exactly the "
                             "recorded sound, in about half the space of WAV."),
@@ -85,13 +93,7 @@ QWidget *Tfm_option::build_opus_page()
     ud_opus_complexity = spin(QStringLiteral("ud_opus_complexity"), 10, general);
     const char *captions[] = {"Channel: ", "Bitrate: ", "Application: ", "Complexity: "};
     QWidget *fields[] = {cb_opus_channel, cb_opus_bitrate, cb_opus_application, ud_opus_complexity};
-    for (int row = 0; row < 4; ++row) {
-        QLabel *caption = label(captions[row], general);
-        caption->setBuddy(fields[row]);
-        g->addWidget(caption, row, 0);
-        g->addWidget(fields[row], row, 1, Qt::AlignLeft);
-    }
-    g->setColumnStretch(1, 1);
+    add_rows(g, captions, fields, general);
     page->layout()->addWidget(
         note(QStringLiteral("Opus records at 48000 Hz. Bitrate: 24-32 Kbps is good for speech, "
                             "64-128 Kbps for music."),
