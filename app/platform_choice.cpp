@@ -23,4 +23,9 @@ void choose_platform()
     const QByteArray platform = platform_override(current_platform_environment());
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
+    // A small window repainted ten times a second while it plays or records:
+    // under X, shared-memory images cost a completion event per repaint, which
+    // wakes two threads each time; plain image requests cost less here.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
 }

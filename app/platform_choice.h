@@ -18,5 +18,6 @@ struct PlatformEnvironment {
 QByteArray platform_override(const PlatformEnvironment &env);
 
 PlatformEnvironment current_platform_environment();
-// Applies platform_override to this process's environment.
+// Applies platform_override to this process's environment, and keeps the X
+// platform from using shared-memory images (see platform_choice.cpp).
 void choose_platform();

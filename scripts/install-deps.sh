@@ -16,7 +16,7 @@ packages=(
 # --test: what the suite checks with besides the build; --package: what
 # scripts/package.sh packs and checks with.
 case "${1:-}" in
-  --test) packages+=(xvfb xauth imagemagick cppcheck desktop-file-utils appstream kid3-cli python3-mutagen vorbis-tools lame mpg123 dbus-daemon faketime flac opus-tools mp3val
+  --test) packages+=(xvfb xauth imagemagick cppcheck desktop-file-utils appstream kid3-cli python3-mutagen vorbis-tools lame mpg123 dbus-daemon faketime flac opus-tools mp3val stress-ng
     pipewire pipewire-pulse wireplumber dbus) ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
 esac

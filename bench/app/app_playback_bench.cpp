@@ -1,4 +1,4 @@
-// CPU time per minute of playback: Velquor's main window playing a file into
+// CPU time per minute and wake-ups a second of playback: Velquor's main window playing a file into
 // the sound server, side by side with mpg123, ogg123 and ffplay playing the
 // same file into the same server. Run beside a sound server, e.g.
 //   scripts/with-pulse.sh build/app/app_playback_bench [seconds]
@@ -8,9 +8,11 @@
 // prints the floor of a window that shows playback at all (bare_window_cpu).
 #include "audio/audio_file.h"
 #include "main.h"
+#include "platform_choice.h"
 #include "recordlist.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QPainter>
 #include <QProcess>
@@ -19,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <map>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,14 +35,52 @@ double cpu_seconds(const rusage &r)
     return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
-// CPU time this process spends in work().
-template <class F> double own_cpu(F &&work)
+// Wake-ups: context switches of all threads, voluntary and involuntary.
+double switches(const rusage &r)
+{
+    return static_cast<double>(r.ru_nvcsw + r.ru_nivcsw);
+}
+
+struct Cost {
+    double cpu = -1;      // seconds
+    double wake_ups = -1; // in all
+};
+
+// Per thread of this process: name and context switches so far.
+std::map<std::string, long> thread_switches()
+{
+    std::map<std::string, long> out;
+    for (const QString &tid :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(QStringLiteral("/proc/self/task/%1/status").arg(tid));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        std::string name;
+        long count = 0;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                name = line.mid(5).trimmed().toStdString() + " " + tid.toStdString();
+            else if (line.contains("ctxt_switches:"))
+                count += line.mid(line.indexOf(':') + 1).trimmed().toLong();
+        }
+        out[name] = count;
+    }
+    return out;
+}
+
+// CPU time and wake-ups of this process in work().
+template <class F> Cost own_cost(F &&work)
 {
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     work();
     getrusage(RUSAGE_SELF, &after);
-    return cpu_seconds(after) - cpu_seconds(before);
+    return {cpu_seconds(after) - cpu_seconds(before), switches(after) - switches(before)};
+}
+
+template <class F> double own_cpu(F &&work)
+{
+    return own_cost(std::forward<F>(work)).cpu;
 }
 
 bool run(const QString &program, const QStringList &args)
@@ -49,12 +90,12 @@ bool run(const QString &program, const QStringList &args)
     return p.waitForFinished(300000) && p.exitCode() == 0;
 }
 
-// CPU time of another player over the whole file; -1 when it cannot run.
-double child_cpu(const std::vector<std::string> &argv)
+// CPU time and wake-ups of another player over the whole file; -1 when it cannot run.
+Cost child_cost(const std::vector<std::string> &argv)
 {
     const pid_t pid = fork();
     if (pid < 0)
-        return -1;
+        return {};
     if (pid == 0) {
         std::vector<char *> args;
         for (const std::string &a : argv)
@@ -66,17 +107,19 @@ double child_cpu(const std::vector<std::string> &argv)
     int status = 0;
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return cpu_seconds(usage);
+        return {};
+    return {cpu_seconds(usage), switches(usage)};
 }
 
 // Velquor's own playback, the whole program as the user runs it.
-double velquor_cpu(Tfm_main &main, Tfm_list &list, const QString &path, double seconds)
+Cost velquor_cost(Tfm_main &main, Tfm_list &list, const QString &path, double seconds,
+                  bool per_thread)
 {
     list.append_entry(path, path, QString());
     main.current_item_index = list.count() - 1;
     main.current_file = path;
-    const double cpu = own_cpu([&] {
+    const auto threads_before = thread_switches();
+    const Cost cost = own_cost([&] {
         main.start_playback();
         // A plain event loop: polling here would add wake-ups of the bench's own.
         QEventLoop loop;
@@ -89,7 +132,23 @@ double velquor_cpu(Tfm_main &main, Tfm_list &list, const QString &path, double s
         QTimer::singleShot(static_cast<int>((seconds + 20) * 1000), &loop, &QEventLoop::quit);
         loop.exec();
     });
-    return main.playing ? -1 : cpu;
+    if (per_thread)
+        for (const auto &[name, count] : thread_switches()) {
+            const auto was = threads_before.find(name);
+            std::printf("  thread %-28s %6.1f wake-ups a second\n", name.c_str(),
+                        (count - (was == threads_before.end() ? 0 : was->second)) / seconds);
+        }
+    return main.playing ? Cost{} : cost;
+}
+
+// The main window with nothing playing or recording: what it costs to sit there.
+Cost idle_cost(double seconds)
+{
+    return own_cost([&] {
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+        loop.exec();
+    });
 }
 
 // The floor of any window that shows playback as the main window does: a bare
@@ -146,6 +205,7 @@ double decode_cpu(const QString &path)
 
 int main(int argc, char **argv)
 {
+    choose_platform(); // as the program starts
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
     QTemporaryDir dir;
@@ -190,32 +250,43 @@ int main(int argc, char **argv)
     const double floor = bare_window_cpu(main.size(), seconds) * 60 / seconds;
     main.show();
     QTest::qWait(200);
-    std::printf("CPU seconds per minute of playback (%.0f s files)\n", seconds);
+    const Cost idle = idle_cost(std::min(seconds, 20.0));
+    std::printf("idle main window: %.2f wake-ups a second\n",
+                idle.wake_ups / std::min(seconds, 20.0));
+    std::printf("CPU seconds per minute of playback (%.0f s files), and wake-ups a second\n",
+                seconds);
     std::printf("floor: a bare Qt window repainting a level display 10 times a second: %.3f\n",
                 floor);
     std::fflush(stdout);
-    std::printf("%-5s %8s %8s  %s\n", "file", "Velquor", "decoding",
-                "others (ratio Velquor / cheapest other; floor + decoding / cheapest other)");
+    std::printf("%-5s %8s %8s %7s  %s\n", "file", "Velquor", "decoding", "wakes/s",
+                "others: CPU, wakes/s (CPU ratio Velquor / cheapest other; floor + decoding / "
+                "cheapest other; wake-up ratio Velquor / fewest other)");
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     for (const Format &f : formats) {
         if (!only.isEmpty() && only != QLatin1String(f.name))
             continue;
-        const double ours = velquor_cpu(main, *list, f.path, seconds) * 60 / seconds;
+        const Cost ours = velquor_cost(main, *list, f.path, seconds, f.name == std::string("MP3"));
+        const double ours_cpu = ours.cpu * 60 / seconds;
+        const double ours_wakes = ours.wake_ups / seconds;
         const double decoding = decode_cpu(f.path) * 60 / seconds;
-        double cheapest = -1;
+        double cheapest = -1, fewest = -1;
         std::string line;
         for (const auto &other : f.others) {
-            const double c = child_cpu(other);
-            const double per_minute = c < 0 ? -1 : c * 60 / seconds;
-            char cell[96];
-            std::snprintf(cell, sizeof cell, "%s %.3f  ", other[0].c_str(), per_minute);
+            const Cost c = child_cost(other);
+            const double per_minute = c.cpu < 0 ? -1 : c.cpu * 60 / seconds;
+            const double wakes = c.cpu < 0 ? -1 : c.wake_ups / seconds;
+            char cell[128];
+            std::snprintf(cell, sizeof cell, "%s %.3f %.1f  ", other[0].c_str(), per_minute, wakes);
             line += cell;
             if (per_minute >= 0 && (cheapest < 0 || per_minute < cheapest))
                 cheapest = per_minute;
+            if (wakes >= 0 && (fewest < 0 || wakes < fewest))
+                fewest = wakes;
         }
-        std::printf("%-5s %8.3f %8.3f  %s(%.2f; %.2f)\n", f.name, ours, decoding, line.c_str(),
-                    cheapest > 0 ? ours / cheapest : -1.0,
-                    cheapest > 0 ? (floor + decoding) / cheapest : -1.0);
+        std::printf("%-5s %8.3f %8.3f %7.1f  %s(%.2f; %.2f; %.2f)\n", f.name, ours_cpu, decoding,
+                    ours_wakes, line.c_str(), cheapest > 0 ? ours_cpu / cheapest : -1.0,
+                    cheapest > 0 ? (floor + decoding) / cheapest : -1.0,
+                    fewest > 0 ? ours_wakes / fewest : -1.0);
         std::fflush(stdout);
     }
     main.close();

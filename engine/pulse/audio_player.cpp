@@ -11,6 +11,12 @@ namespace
 {
 
 constexpr int timer_interval_ms = 100;
+// Decoded ahead of the sound server's own buffer, more than the server asks
+// for at once: the owner is asked for data at the timer's ticks, so it wakes
+// for nothing else while a file plays.
+constexpr int queue_ahead_ms = 600;
+// Below this the sound thread asks for data at once instead of at the next tick.
+constexpr int queue_low_ms = 150;
 
 int clamp_count(int64_t v)
 {
@@ -31,14 +37,20 @@ struct TAudioPlayer2::Impl {
     {
         ring.assign(ring_capacity(rate, channels), 0);
         timer.setInterval(timer_interval_ms);
+        low_mark = ms_to_samples(queue_low_ms);
     }
 
     size_t pull(uint64_t id, int16_t *out, size_t count, bool &end);
     void post(); // mutex held
     void deliver();
+    void top_up();
     void tick();
     void halt(); // stops output and forgets the queue
     int64_t played();
+    int64_t ms_to_samples(int ms) const
+    {
+        return static_cast<int64_t>(rate) * channels * ms / 1000;
+    }
 
     TAudioPlayer2 *q;
     std::unique_ptr<PlaybackBackend> backend;
@@ -53,6 +65,9 @@ struct TAudioPlayer2::Impl {
     std::mutex mutex; // guards the members below
     std::deque<SampleArray> queue;
     size_t front_pos = 0;
+    int64_t queued = 0;      // samples in the queue, not yet pulled
+    bool end_queued = false; // the end mark is in the queue
+    int64_t low_mark = 0;    // pulls that leave less than this post at once
     int arrays_done = 0;
     bool drained = false;
     int thread_error = 0;
@@ -91,6 +106,7 @@ size_t TAudioPlayer2::Impl::pull(uint64_t id, int16_t *out, size_t count, bool &
         std::copy_n(a.begin() + static_cast<std::ptrdiff_t>(front_pos), take, out + n);
         n += take;
         front_pos += take;
+        queued -= static_cast<int64_t>(take);
         if (front_pos == a.size()) {
             queue.pop_front();
             front_pos = 0;
@@ -103,7 +119,9 @@ size_t TAudioPlayer2::Impl::pull(uint64_t id, int16_t *out, size_t count, bool &
         in += run;
     });
     written += static_cast<int64_t>(n);
-    if (arrays_done > 0)
+    // Usually the next tick tops the queue up; only a queue run low, or the
+    // end of the data, wakes the owner now.
+    if (end || queued < low_mark)
         post();
     return n;
 }
@@ -134,6 +152,8 @@ void TAudioPlayer2::Impl::halt()
     std::lock_guard lock(mutex);
     queue.clear();
     front_pos = 0;
+    queued = 0;
+    end_queued = false;
     arrays_done = 0;
     drained = false;
     thread_error = 0;
@@ -161,12 +181,36 @@ void TAudioPlayer2::Impl::deliver()
         if (gen != generation)
             return;
     }
-    if (!error && !is_drained)
+    if (error || is_drained) {
+        if (error)
+            q->m_error_code = error;
+        halt();
+        emit q->OnEndPlay(q);
         return;
-    if (error)
-        q->m_error_code = error;
-    halt();
-    emit q->OnEndPlay(q);
+    }
+    top_up();
+}
+
+void TAudioPlayer2::Impl::top_up()
+{
+    const uint64_t gen = generation;
+    const int64_t target = ms_to_samples(queue_ahead_ms);
+    for (;;) {
+        int64_t before = 0;
+        {
+            std::lock_guard lock(mutex);
+            if (end_queued || queued >= target)
+                break;
+            before = queued;
+        }
+        emit q->OnRequestOnLoadArray(q);
+        if (gen != generation)
+            return;
+        std::lock_guard lock(mutex);
+        if (queued == before && !end_queued)
+            break; // the owner has nothing more for now
+    }
+    backend->more_data();
 }
 
 void TAudioPlayer2::Impl::tick()
@@ -192,7 +236,11 @@ void TAudioPlayer2::Impl::tick()
     if (channels < 2)
         right = left;
     level_from = position;
+    const uint64_t gen = generation;
     emit q->OnTimer(q, clamp_count(position), left, right);
+    // The same wake-up hands over what was played and asks for what comes next.
+    if (gen == generation)
+        deliver();
 }
 
 TAudioPlayer2::TAudioPlayer2(QObject *parent, std::unique_ptr<PlaybackBackend> backend)
@@ -220,12 +268,12 @@ void TAudioPlayer2::SetWaveFormat(uint32_t sample_rate, int channels)
     std::lock_guard lock(d.mutex);
     d.ring.assign(ring_capacity(sample_rate, channels), 0);
     d.written = 0;
+    d.low_mark = d.ms_to_samples(queue_low_ms);
 }
 
 void TAudioPlayer2::Play()
 {
     Impl &d = *m_impl;
-    bool nothing_queued = false;
     if (!d.running) {
         m_error_code = 0;
         d.played_at_stop = 0;
@@ -238,7 +286,6 @@ void TAudioPlayer2::Play()
             d.thread_error = 0;
             d.written = 0;
             id = ++d.stream_id;
-            nothing_queued = d.queue.empty();
         }
         const bool ok = d.backend->start(
             d.rate, d.channels,
@@ -272,26 +319,28 @@ void TAudioPlayer2::Play()
         }
         d.running = true;
         d.timer.start();
-    } else {
-        std::lock_guard lock(d.mutex);
-        nothing_queued = d.queue.empty();
     }
-    if (nothing_queued) {
-        const uint64_t gen = d.generation;
-        QMetaObject::invokeMethod(
-            this,
-            [this, gen] {
-                if (gen == m_impl->generation && m_impl->running)
-                    emit OnRequestOnLoadArray(this);
-            },
-            Qt::QueuedConnection);
-    }
+    // On the loop's next turn, once the owner has queued what it queues with
+    // Play: fill the queue as far ahead as it goes (this asks for data also
+    // when nothing was queued at all).
+    const uint64_t gen = d.generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, gen] {
+            if (gen == m_impl->generation && m_impl->running)
+                m_impl->top_up();
+        },
+        Qt::QueuedConnection);
 }
 
 void TAudioPlayer2::PlayArray(const SampleArray &samples)
 {
     std::lock_guard lock(m_impl->mutex);
+    if (m_impl->end_queued)
+        return; // past the end mark: never played
     m_impl->queue.push_back(samples);
+    m_impl->queued += static_cast<int64_t>(samples.size());
+    m_impl->end_queued = samples.empty();
 }
 
 void TAudioPlayer2::Stop()

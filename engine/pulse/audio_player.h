@@ -2,16 +2,19 @@
 // TAudioPlayer2: plays queued sample arrays. Counts are interleaved samples.
 // Called on the user-interface thread; events are delivered there.
 //
-// Play starts or resumes output, also with nothing queued: it then asks for
-// data with OnRequestOnLoadArray. Every array played to its end raises
-// OnEndArrayPlay; an array counts as played once all of it has gone into the
-// sound server's output buffer (about 200 ms ahead of the ear), so feeding one
-// block per event keeps the output free of gaps. An empty array queued with
-// PlayArray marks the end of the data: once everything before it has been
-// heard, OnEndPlay comes once (arrays queued after the mark are dropped).
-// Stop drops the queue and stops output; PlayedSamples and OnTimer's
-// CurrentSamples count samples heard, from 0 again at each Play. ErrorCode is
-// 1 when Play could not open the stream, 2 when it failed later; OnEndPlay
+// Play starts or resumes output. The player keeps about half a second of
+// data queued ahead of the sound server's own half second, and asks for it
+// with OnRequestOnLoadArray (one array per event) until it has that much:
+// on the loop's turn after Play, and at each OnTimer tick (100 ms), so a
+// playing file wakes the owner for nothing else. Every array played to its
+// end raises OnEndArrayPlay, at the next tick; an array counts as played once
+// all of it has gone into the sound server's output buffer. An empty array
+// queued with PlayArray marks the end of the data: once everything before it
+// has been heard, OnEndPlay comes once (arrays queued after the mark are
+// dropped). Stop drops the queue and what the server holds, and stops output
+// at once; PlayedSamples and OnTimer's CurrentSamples count samples heard,
+// from 0 again at each Play. ErrorCode is 1 when Play could not open the
+// stream, 2 when it failed later; OnEndPlay
 // follows in both cases.
 
 #include "audio_types.h"

@@ -7,8 +7,25 @@
 namespace
 {
 
-constexpr pa_usec_t target_latency = 200 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t retry_interval = 10 * PA_USEC_PER_MSEC;
+// Half a second at the server, asked for a fifth of a second at a time: a few
+// writes a second, and time in hand for a busy machine. What is left over
+// (the server takes half of it) is the device's own buffer, 50 ms: a stop or
+// a seek drops the stream's buffer and is heard that soon, also where the
+// device cannot take back what it has rendered (a monitor, a network sink).
+// Output starts once a tenth of a second is there.
+constexpr pa_usec_t server_buffer = 500 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t request_size = 200 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t start_threshold = 100 * PA_USEC_PER_MSEC;
+constexpr qint64 timing_interval_ms = 2000;
+// A stopped stream is kept, corked, this long for the Play that follows a
+// pause or a seek: the sound goes on without a new stream's set-up.
+constexpr pa_usec_t keep_stopped = 5 * PA_USEC_PER_SEC;
+
+void unref(pa_operation *o)
+{
+    if (o)
+        pa_operation_unref(o);
+}
 
 } // namespace
 
@@ -27,56 +44,141 @@ bool PulsePlaybackBackend::start(uint32_t rate, int channels, PullCallback on_pu
                                  DrainedCallback on_drained, ErrorCallback on_error)
 {
     PulseLock lock(m_connection);
+    cancel_close();
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, static_cast<uint8_t>(channels)};
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
+        !pa_sample_spec_valid(&spec)) {
+        close_stream();
+        return false;
+    }
+    const bool reuse = m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY &&
+                       pa_sample_spec_equal(&spec, &m_spec);
+    m_error_reported = true; // until the stream is up, failure is start()'s answer
+    m_end = m_drained = m_starving = false;
+    m_written = m_played = 0;
+    m_carry = 0;
+    m_on_pull = std::move(on_pull);
+    m_on_drained = std::move(on_drained);
+    m_on_error = std::move(on_error);
+    if (reuse) {
+        // The stream stopped flushed and corked: what is heard next starts here.
+        m_connection.finish(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
+        pa_usec_t t = 0;
+        m_base_usec = pa_stream_get_time(m_stream, &t) == 0 ? t : 0;
+        m_error_reported = false;
+        fill();
+        unref(pa_stream_cork(m_stream, 0, nullptr, nullptr));
+        refresh_timing();
+        return true;
+    }
+    // close_stream() forgets the owner's callbacks: keep them for the new stream.
+    PullCallback pull = std::move(m_on_pull);
+    DrainedCallback drained = std::move(m_on_drained);
+    ErrorCallback error = std::move(m_on_error);
     close_stream();
+    m_on_pull = std::move(pull);
+    m_on_drained = std::move(drained);
+    m_on_error = std::move(error);
+    if (open_stream(spec))
+        return true;
+    close_stream();
+    return false;
+}
+
+bool PulsePlaybackBackend::open_stream(const pa_sample_spec &spec)
+{
     if (!m_connection.ensure_connected())
         return false;
-    m_spec = pa_sample_spec{PA_SAMPLE_S16LE, rate, static_cast<uint8_t>(channels)};
-    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
-        !pa_sample_spec_valid(&m_spec))
-        return false;
+    m_spec = spec;
     pa_channel_map map;
     pa_channel_map_init_extend(&map, m_spec.channels, PA_CHANNEL_MAP_DEFAULT);
     m_stream = pa_stream_new(m_connection.context(), "Velquor playback", &m_spec, &map);
     if (!m_stream)
         return false;
-    m_on_pull = std::move(on_pull);
-    m_on_drained = std::move(on_drained);
-    m_on_error = std::move(on_error);
-    m_error_reported = true; // until the stream is up, failure is start()'s answer
-    m_end = m_drained = false;
-    m_written = m_played = 0;
-    m_carry = 0;
+    m_base_usec = 0;
     pa_stream_set_state_callback(m_stream, on_state, this);
     pa_stream_set_write_callback(m_stream, on_write, this);
+    // The clock starts when the sound does, and stops at an underrun: timing
+    // taken before would keep the interpolation standing or running on.
+    pa_stream_set_started_callback(m_stream, on_timing_turn, this);
+    pa_stream_set_underflow_callback(m_stream, on_timing_turn, this);
 
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target_latency, &m_spec));
-    attr.prebuf = attr.minreq = attr.fragsize = static_cast<uint32_t>(-1);
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(server_buffer, &m_spec));
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(request_size, &m_spec));
+    attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(start_threshold, &m_spec));
+    attr.fragsize = static_cast<uint32_t>(-1);
+    // Timing is asked for every two seconds and interpolated in between,
+    // rather than after every write as automatic updates do.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING);
     const QByteArray sink = m_sink.toUtf8();
     if (pa_stream_connect_playback(m_stream, m_sink.isEmpty() ? nullptr : sink.constData(), &attr,
-                                   flags, nullptr, nullptr) < 0) {
-        close_stream();
-        return false;
-    }
-    if (!m_connection.wait_stream_ready(m_stream)) {
+                                   flags, nullptr, nullptr) < 0 ||
+        !m_connection.wait_stream_ready(m_stream)) {
         close_stream();
         return false;
     }
     m_error_reported = false;
+    refresh_timing();
     fill();
     return true;
+}
+
+void PulsePlaybackBackend::refresh_timing()
+{
+    unref(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
+    m_timing_clock.start();
 }
 
 void PulsePlaybackBackend::stop()
 {
     PulseLock lock(m_connection);
-    if (m_stream) {
-        played_samples_locked();
-        close_stream();
+    if (!m_stream)
+        return;
+    played_samples_locked();
+    m_on_pull = nullptr;
+    m_on_drained = nullptr;
+    m_on_error = nullptr;
+    if (m_drain) {
+        pa_operation_cancel(m_drain);
+        pa_operation_unref(m_drain);
+        m_drain = nullptr;
     }
+    if (pa_stream_get_state(m_stream) != PA_STREAM_READY) {
+        close_stream();
+        return;
+    }
+    // Silent at once, and what the server holds is gone; the stream waits a
+    // while for the next Play.
+    unref(pa_stream_cork(m_stream, 1, nullptr, nullptr));
+    unref(pa_stream_flush(m_stream, nullptr, nullptr));
+    struct timeval tv;
+    pa_gettimeofday(&tv);
+    pa_timeval_add(&tv, keep_stopped);
+    pa_mainloop_api *api = m_connection.api();
+    m_close_timer = api->time_new(
+        api, &tv,
+        [](pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata) {
+            static_cast<PulsePlaybackBackend *>(userdata)->close_stream();
+        },
+        this);
+}
+
+void PulsePlaybackBackend::cancel_close()
+{
+    if (m_close_timer) {
+        m_connection.api()->time_free(m_close_timer);
+        m_close_timer = nullptr;
+    }
+}
+
+void PulsePlaybackBackend::more_data()
+{
+    PulseLock lock(m_connection);
+    if (m_starving)
+        fill();
 }
 
 int64_t PulsePlaybackBackend::played_samples()
@@ -87,15 +189,17 @@ int64_t PulsePlaybackBackend::played_samples()
 
 int64_t PulsePlaybackBackend::played_samples_locked()
 {
-    if (!m_stream)
+    if (!m_stream || !m_on_pull)
         return m_played;
     if (m_drained) {
         m_played = m_written;
         return m_played;
     }
+    if (m_timing_clock.elapsed() > timing_interval_ms)
+        refresh_timing();
     pa_usec_t t = 0;
-    if (pa_stream_get_time(m_stream, &t) == 0) {
-        const int64_t frames = static_cast<int64_t>(t * m_spec.rate / PA_USEC_PER_SEC);
+    if (pa_stream_get_time(m_stream, &t) == 0 && t > m_base_usec) {
+        const auto frames = static_cast<int64_t>((t - m_base_usec) * m_spec.rate / PA_USEC_PER_SEC);
         const int64_t samples = std::min(frames * m_spec.channels, m_written);
         m_played = std::max(m_played, samples);
     }
@@ -104,10 +208,7 @@ int64_t PulsePlaybackBackend::played_samples_locked()
 
 void PulsePlaybackBackend::close_stream()
 {
-    if (m_retry) {
-        m_connection.api()->time_free(m_retry);
-        m_retry = nullptr;
-    }
+    cancel_close();
     if (m_drain) {
         pa_operation_cancel(m_drain);
         pa_operation_unref(m_drain);
@@ -116,6 +217,8 @@ void PulsePlaybackBackend::close_stream()
     if (m_stream) {
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_started_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
             pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
@@ -128,6 +231,7 @@ void PulsePlaybackBackend::close_stream()
 
 void PulsePlaybackBackend::fill()
 {
+    m_starving = false;
     if (!m_stream || m_end || pa_stream_get_state(m_stream) != PA_STREAM_READY || !m_on_pull)
         return;
     const size_t channels = m_spec.channels;
@@ -159,28 +263,10 @@ void PulsePlaybackBackend::fill()
             return;
         }
         if (got < want) {
-            arm_retry();
+            m_starving = true; // more_data() brings the rest
             return;
         }
         writable = pa_stream_writable_size(m_stream);
-    }
-}
-
-void PulsePlaybackBackend::arm_retry()
-{
-    struct timeval tv;
-    pa_gettimeofday(&tv);
-    pa_timeval_add(&tv, retry_interval);
-    pa_mainloop_api *api = m_connection.api();
-    if (!m_retry) {
-        m_retry = api->time_new(
-            api, &tv,
-            [](pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata) {
-                static_cast<PulsePlaybackBackend *>(userdata)->fill();
-            },
-            this);
-    } else {
-        api->time_restart(m_retry, &tv);
     }
 }
 
@@ -191,6 +277,11 @@ void PulsePlaybackBackend::on_state(pa_stream *s, void *userdata)
     const auto state = pa_stream_get_state(s);
     if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
         self->report_error(QStringLiteral("The playback stream of the sound server failed."));
+}
+
+void PulsePlaybackBackend::on_timing_turn(pa_stream *, void *userdata)
+{
+    static_cast<PulsePlaybackBackend *>(userdata)->refresh_timing();
 }
 
 void PulsePlaybackBackend::on_write(pa_stream *, size_t, void *userdata)

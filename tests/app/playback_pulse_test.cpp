@@ -358,3 +358,52 @@ TEST_F(TwoTones, OpenAndPlayPlayBothTonesWholeAndTheBarAtEightyPercentTheLastFif
 }
 
 } // namespace
+
+namespace
+{
+
+// A tone stepping 60 Hz up every half second, for 10 s, with the CPU taken by
+// two busy processes: every step heard whole, in order, without a break.
+TEST_F(TwoTones, UnderLoadTenSecondsOfASteppedToneAreHeardWhole)
+{
+    const QString path = dir.filePath(QStringLiteral("steps.wav"));
+    QStringList effects;
+    for (int step = 0; step < 20; ++step) {
+        if (step > 0)
+            effects << QStringLiteral(":");
+        effects << QStringLiteral("synth") << QStringLiteral("0.5") << QStringLiteral("sine")
+                << QString::number(440 + 60 * step) << QStringLiteral("gain")
+                << QStringLiteral("-6");
+    }
+    ASSERT_TRUE(playback_files::sox(path, effects, 44100, 2));
+    QProcess load;
+    load.start(QStringLiteral("stress-ng"),
+               {QStringLiteral("--cpu"), QStringLiteral("2"), QStringLiteral("--timeout"),
+                QStringLiteral("30s"), QStringLiteral("--quiet")});
+    ASSERT_TRUE(load.waitForStarted(5000)) << "stress-ng is needed";
+    QTest::qWait(500);
+    const SampleArray heard = play_and_hear(
+        [&] {
+            app->dialogs->open_answers.push_back(path);
+            app->click(QStringLiteral("Open"));
+        },
+        10.0);
+    load.kill();
+    load.waitForFinished(5000);
+    const Span span = loud_span(heard, 1500);
+    ASSERT_TRUE(span.found());
+    EXPECT_NEAR(span.length() / double(monitor_rate), 10.0, 0.05);
+    const double amplitude = peak(heard, span.first, span.last);
+    const size_t step = monitor_rate / 2, edge = monitor_rate / 50;
+    for (int s = 0; s < 20; ++s) {
+        const size_t from = span.first + s * step + edge, to = span.first + (s + 1) * step - edge;
+        if (to > span.last)
+            break;
+        const double hz = 440 + 60 * s;
+        EXPECT_NEAR(crossing_frequency(heard, from, to, monitor_rate), hz, 8) << "step " << s;
+        EXPECT_LT(worst_sine_break(heard, from, to, hz, monitor_rate, amplitude), 0.3)
+            << "step " << s;
+    }
+}
+
+} // namespace
