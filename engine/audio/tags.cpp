@@ -387,9 +387,8 @@ bool read_tags(const QString &path, TagValues &values)
     return true;
 }
 
-// True when a WAV file's tag chunks (INFO list, ID3) all follow its audio:
-// TagLib then rewrites only the end of the file and never moves the audio.
-// Velquor's own recordings are laid out so.
+// Then TagLib rewrites only the end of the file; Velquor's own recordings are
+// laid out so.
 bool wav_tags_follow_audio(const QString &path)
 {
     QFile f(path);

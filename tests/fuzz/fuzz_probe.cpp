@@ -1,0 +1,82 @@
+// A file handed to "Open", "Add" or the tag editor: the low three bits of the
+// first byte pick its extension, the rest is the file. It is probed as those
+// commands probe it (format, length, channels, rate), read a little from the
+// start and after a seek, as "Play" does, and its tags read; with bit 3 set the
+// tag editor's "Ok" writes tags into it too.
+
+#include "audio/audio_file.h"
+#include "audio/audio_information.h"
+#include "audio/codecs.h"
+#include "fuzz_support.h"
+
+#include <QCoreApplication>
+#include <cstdlib>
+
+namespace
+{
+
+void check(bool ok)
+{
+    if (!ok)
+        abort();
+}
+
+void probe(const QString &path)
+{
+    TAudioFile2 file;
+    try {
+        file.OpenFile(path, 0, 1);
+    } catch (const EngineError &e) {
+        check(!e.message().isEmpty() && !file.IsOpen());
+        return;
+    }
+    check(file.TotalSamples() >= 0 && file.Duration() >= 0 && file.Bitrate() >= 0);
+    check(file.Channels() >= 1 && file.Channels() <= 8);
+    check(file.SampleRate() >= 1 && file.SampleRate() <= 768000);
+    file.FormatCode();
+    file.BitsPerSample();
+    for (int i = 0; i < 4; ++i) {
+        const SampleArray block = file.ReadArray(4410);
+        check(block.size() <= 4410);
+        if (block.empty())
+            break;
+    }
+    file.Seek(file.TotalSamples() / 2, 3);
+    check(file.ReadArray(4410).size() <= 4410);
+    file.Seek(0, 3);
+    file.ReadArray(4410);
+    file.CloseFile();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_probe";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    // Loaded now, so the fuzzer sees the module's code from the first input.
+    codecs();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    static const char *const extensions[] = {"mp3",  "ogg",  "wav", "wma",
+                                             "flac", "aiff", "au",  "bin"};
+    const QString path = fuzz::write_input(
+        QStringLiteral("input.") + QLatin1String(extensions[data[0] & 7]), data + 1, size - 1);
+    probe(path);
+    TAudioInformation2 tags;
+    if (tags.ReadFromFile(path)) {
+        check(tags.infoYear >= 0 && tags.infoTrack >= 0);
+        if (data[0] & 8) {
+            tags.infoTitle = QStringLiteral("Fuzzed title");
+            tags.WriteToFile(path);
+        }
+    }
+    return 0;
+}
