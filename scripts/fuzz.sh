@@ -33,6 +33,7 @@ for t in skin headers probe; do cp "$root/tests/fuzz/dict/$t.dict" "$work/$t.dic
 
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=1:quarantine_size_mb=64
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$root/tests/fuzz/lsan.supp
 export QT_QPA_PLATFORM=offscreen
 
 run_target() {
