@@ -191,10 +191,10 @@ bool has_audio(TagLib::File &f)
            f.audioProperties()->channels() > 0;
 }
 
-bool read_impl(const QString &path, TagValues &v)
+bool read_impl(const QString &path, Kind kind, TagValues &v)
 {
     const QByteArray name = QFile::encodeName(path);
-    switch (kind_of(path)) {
+    switch (kind) {
     case Kind::mp3: {
         TagLib::MPEG::File f(name.constData(), true);
         if (!has_audio(f))
@@ -378,7 +378,7 @@ bool read_tags(const QString &path, TagValues &values)
     TagValues read = values;
     use_info_text();
     try {
-        if (!read_impl(path, read))
+        if (!read_impl(path, kind_of(path), read))
             return false;
     } catch (const std::exception &) {
         return false;
@@ -465,7 +465,11 @@ bool write_tags(const QString &path, const TagValues &values)
     source.close();
     copy.close();
     try {
-        if (!write_impl(copy.fileName(), kind, values))
+        // TagLib can write a file it cannot read again (from a chunk layout it
+        // only half understood): such a copy never replaces the file.
+        TagValues written;
+        if (!write_impl(copy.fileName(), kind, values) ||
+            !read_impl(copy.fileName(), kind, written))
             return false;
     } catch (const std::exception &) {
         return false;
