@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -30,11 +31,20 @@ public:
 };
 
 // ms = samples * 1000 / (rate * channels), rounded toward zero; 0 for a bad format.
+// Whole seconds first, and saturating: a damaged header can claim a count whose
+// product with 1000 does not fit.
 inline int64_t samples_to_ms(int64_t samples, uint32_t rate, int channels)
 {
     if (rate == 0 || channels <= 0)
         return 0;
-    return samples * 1000 / (static_cast<int64_t>(rate) * channels);
+    const int64_t per_second = static_cast<int64_t>(rate) * channels;
+    const int64_t seconds = samples / per_second;
+    constexpr int64_t max_seconds = std::numeric_limits<int64_t>::max() / 1000 - 1;
+    if (seconds > max_seconds)
+        return std::numeric_limits<int64_t>::max();
+    if (seconds < -max_seconds)
+        return std::numeric_limits<int64_t>::min();
+    return seconds * 1000 + samples % per_second * 1000 / per_second;
 }
 
 inline int64_t ms_to_samples(int64_t ms, uint32_t rate, int channels)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: the normal build
 # beside PulseAudio, its sound-server tests beside PipeWire, then the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then cppcheck. Each test run
-# gets a private sound server of its own.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets for
+# 20 s each (VELQUOR_SKIP_FUZZ=1 skips them), then cppcheck. Each test run gets a
+# private sound server of its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --test
@@ -70,6 +71,13 @@ if [ "${VELQUOR_SKIP_ASAN:-}" != "1" ]; then
       "${ctest_args[@]}" --timeout 600 -LE nosan
   done
   finish_halves
+fi
+
+# The fuzz targets, 20 s each, after the sanitizer pass: its own clang build
+# (build-fuzz/); a crash, leak, hang or runaway allocation fails the run.
+if [ "${VELQUOR_SKIP_FUZZ:-}" != "1" ]; then
+  echo "== fuzzing =="
+  "$root/scripts/fuzz.sh" 20
 fi
 
 echo "== cppcheck =="

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <limits>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -28,6 +29,9 @@ constexpr int max_channels = 8;
 constexpr int max_sample_rate = 768000;
 // Reads that bring no new samples before we call it the end of the file.
 constexpr int max_idle_reads = 4096;
+// A longer length is a damaged header's; the cap keeps frames x channels, and
+// the times made of them, within 64 bits.
+constexpr int64_t max_frames = std::numeric_limits<int64_t>::max() / max_channels;
 
 struct FormatCloser {
     void operator()(AVFormatContext *f) const { avformat_close_input(&f); }
@@ -198,7 +202,7 @@ void FfmpegDecoder::measure()
         frames = counted;
         rewind_to_start();
     }
-    m_total_frames = std::max<int64_t>(frames, 0);
+    m_total_frames = std::clamp<int64_t>(frames, 0, max_frames);
 
     // The stream's own rate first: the container's counts its overhead too.
     if (pcm)

@@ -197,10 +197,10 @@ bool has_audio(TagLib::File &f)
            f.audioProperties()->channels() > 0;
 }
 
-bool read_impl(const QString &path, TagValues &v)
+bool read_impl(const QString &path, Kind kind, TagValues &v)
 {
     const QByteArray name = QFile::encodeName(path);
-    switch (kind_of(path)) {
+    switch (kind) {
     case Kind::mp3: {
         TagLib::MPEG::File f(name.constData(), true);
         if (!has_audio(f))
@@ -382,6 +382,13 @@ bool write_impl(const QString &path, Kind kind, const TagValues &v)
     return false;
 }
 
+// The text fields every format keeps as they are given.
+bool same_text(const TagValues &a, const TagValues &b)
+{
+    return a.title == b.title && a.artist == b.artist && a.album == b.album &&
+           a.comments == b.comments;
+}
+
 // Flushes a file's data to the disk; false when it cannot.
 bool sync_file(const QString &path)
 {
@@ -416,7 +423,7 @@ bool read_tags(const QString &path, TagValues &values)
     TagValues read = values;
     use_info_text();
     try {
-        if (!read_impl(path, read))
+        if (!read_impl(path, kind_of(path), read))
             return false;
     } catch (const std::exception &) {
         return false;
@@ -425,9 +432,8 @@ bool read_tags(const QString &path, TagValues &values)
     return true;
 }
 
-// True when a WAV file's tag chunks (INFO list, ID3) all follow its audio:
-// TagLib then rewrites only the end of the file and never moves the audio.
-// Velquor's own recordings are laid out so.
+// Then TagLib rewrites only the end of the file; Velquor's own recordings are
+// laid out so.
 bool wav_tags_follow_audio(const QString &path)
 {
     QFile f(path);
@@ -437,25 +443,32 @@ bool wav_tags_follow_audio(const QString &path)
     if (head.size() != 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
         return false;
     bool audio_seen = false;
-    for (qint64 at = 12; at + 8 <= f.size();) {
+    qint64 at = 12;
+    while (at + 8 <= f.size()) {
         if (!f.seek(at))
             return false;
         const QByteArray chunk = f.read(8);
         if (chunk.size() != 8)
             return false;
         const QByteArray id = chunk.left(4);
+        // Only a layout understood to its last byte is rewritten in place:
+        // TagLib keeps bytes it cannot place and writes its chunks after
+        // them, where no reader finds them.
+        for (const char c : id)
+            if (c < ' ' || c > '~')
+                return false;
         const auto *b = reinterpret_cast<const uchar *>(chunk.constData() + 4);
         const qint64 size = b[0] | (b[1] << 8) | (b[2] << 16) | (qint64(b[3]) << 24);
-        if (id == "data") {
-            if (at + 8 + size > f.size())
-                return false;
-            audio_seen = true;
-        } else if ((id == "LIST" || id == "ID3 " || id == "id3 ") && !audio_seen) {
+        if (at + 8 + size > f.size())
             return false;
-        }
+        if (id == "data")
+            audio_seen = true;
+        else if ((id == "LIST" || id == "ID3 " || id == "id3 ") && !audio_seen)
+            return false;
         at += 8 + size + (size & 1);
     }
-    return audio_seen;
+    // The last chunk may lack its pad byte; nothing else may follow it.
+    return audio_seen && (at == f.size() || at == f.size() + 1);
 }
 
 // Room to grow a file by `bytes`, on its disk and under the process's file-size limit.
@@ -504,7 +517,12 @@ bool write_tags(const QString &path, const TagValues &values)
     source.close();
     copy.close();
     try {
-        if (!write_impl(copy.fileName(), kind, values))
+        // TagLib can write tags where it cannot find them again (after bytes
+        // of a layout it only half understood): such a copy never replaces
+        // the file.
+        TagValues written;
+        if (!write_impl(copy.fileName(), kind, values) ||
+            !read_impl(copy.fileName(), kind, written) || !same_text(written, values))
             return false;
     } catch (const std::exception &) {
         return false;

@@ -17,3 +17,7 @@ struct TagValues {
 
 bool read_tags(const QString &path, TagValues &values);
 bool write_tags(const QString &path, const TagValues &values);
+
+// True when a WAV file's tag chunks all follow its audio, so tags can be
+// rewritten at its end without moving the audio; false for anything else.
+bool wav_tags_follow_audio(const QString &path);
