@@ -29,6 +29,13 @@ std::optional<int> number_in(const QLineEdit *box)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
+// The caption's words only: its trailing space would reach into the field on
+// its left (the track number's, beside "Genre:").
+int caption_width(const QLabel *caption)
+{
+    return caption->fontMetrics().horizontalAdvance(caption->text().trimmed()) + 2;
+}
+
 } // namespace
 
 Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
@@ -42,7 +49,7 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
         box->setGeometry(x, y, width, height);
         auto *caption = new QLabel(QString::fromLatin1(label), this);
         caption->setBuddy(box);
-        const int label_width = caption->sizeHint().width();
+        const int label_width = caption_width(caption);
         caption->setGeometry(x - 4 - label_width, y, label_width, height);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return box;
@@ -66,7 +73,7 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
     cb_genre->setCurrentIndex(-1);
     auto *genre_label = new QLabel(QStringLiteral("Genre: "), this);
     genre_label->setBuddy(cb_genre);
-    const int genre_label_width = genre_label->sizeHint().width();
+    const int genre_label_width = caption_width(genre_label);
     genre_label->setGeometry(264 - 4 - genre_label_width, 133, genre_label_width, height);
     genre_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -83,8 +90,9 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
     connect(btn_reset, &QPushButton::clicked, this, &Tfm_id3::btn_resetClick);
     connect(btn_cancel, &QPushButton::clicked, this, &Tfm_id3::btn_cancelClick);
 
-    const QWidget *order[] = {edt_artist, edt_album,  edt_year,  edt_comment, cb_genre,
-                              btn_ok,     btn_cancel, btn_reset, edt_title,   edt_track};
+    // As the fields lie: row by row, left to right, then the buttons.
+    const QWidget *order[] = {edt_title, edt_artist,  edt_album, edt_year,  edt_track,
+                              cb_genre,  edt_comment, btn_ok,    btn_reset, btn_cancel};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(const_cast<QWidget *>(order[i]), const_cast<QWidget *>(order[i + 1]));
 }
