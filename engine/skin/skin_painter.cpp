@@ -71,7 +71,8 @@ void paint_box(QPainter &p, const QRectF &r, const SkinBox &box, const QColor &h
 
 const QImage &pick_bitmap(const SkinBitmap &b, double dpr)
 {
-    return dpr > 1.25 && !b.image_2x.isNull() ? b.image_2x : b.image;
+    // Any scale above 1x: the 2x picture made smaller stays sharper than the 1x one made larger.
+    return dpr > 1.0 && !b.image_2x.isNull() ? b.image_2x : b.image;
 }
 
 void draw_bitmap(QPainter &p, const SkinBitmap &b, const QRectF &target, double dpr)

@@ -389,6 +389,7 @@ TEST(SkinBitmaps, TheTwoTimesVariantIsDrawnOnHighDensityTargets)
     skin.ApplySkinForm(&window, QStringLiteral("F"));
     EXPECT_EQ(grab_image(window, 1.0).pixelColor(20, 20), QColor(Qt::red));
     EXPECT_EQ(grab_image(window, 2.0).pixelColor(40, 40), QColor(Qt::blue));
+    EXPECT_EQ(grab_image(window, 1.25).pixelColor(25, 25), QColor(Qt::blue));
 }
 
 } // namespace
