@@ -29,11 +29,18 @@ std::optional<int> number_in(const QLineEdit *box)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
-// The caption's words only: its trailing space would reach into the field on
-// its left (the track number's, beside "Genre:").
-int caption_width(const QLabel *caption)
+// A caption right-aligned before its field, its trailing space kept as a gap
+// outside it: inside, the space would push the words out on the left or the
+// caption into the field on its left (the track number's, beside "Genre:").
+void place_caption(QLabel *caption, int field_x, int y, int height, int min_x = 0)
 {
-    return caption->fontMetrics().horizontalAdvance(caption->text().trimmed()) + 2;
+    const QFontMetrics fm = caption->fontMetrics();
+    const QString words = caption->text().trimmed();
+    const int gap = 4 + fm.horizontalAdvance(caption->text()) - fm.horizontalAdvance(words);
+    const int width = fm.horizontalAdvance(words) + 1;
+    caption->setText(words);
+    caption->setGeometry(std::max(min_x, field_x - gap - width), y, width, height);
+    caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
 } // namespace
@@ -49,9 +56,7 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
         box->setGeometry(x, y, width, height);
         auto *caption = new QLabel(QString::fromLatin1(label), this);
         caption->setBuddy(box);
-        const int label_width = caption_width(caption);
-        caption->setGeometry(x - 4 - label_width, y, label_width, height);
-        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        place_caption(caption, x, y, height);
         return box;
     };
     edt_title = edit("Title: ", 74, 13, 266);
@@ -73,9 +78,8 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
     cb_genre->setCurrentIndex(-1);
     auto *genre_label = new QLabel(QStringLiteral("Genre: "), this);
     genre_label->setBuddy(cb_genre);
-    const int genre_label_width = caption_width(genre_label);
-    genre_label->setGeometry(264 - 4 - genre_label_width, 133, genre_label_width, height);
-    genre_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Clear of the track number's field, however wide the font makes it.
+    place_caption(genre_label, 264, 133, height, edt_track->geometry().right() + 2);
 
     auto button = [&](const char *caption, int x) {
         auto *b = new QPushButton(QString::fromLatin1(caption), this);
