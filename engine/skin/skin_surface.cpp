@@ -137,6 +137,9 @@ SkinSurface::SkinSurface(std::shared_ptr<const SkinDocument> document, const Ski
 
 SkinSurface::~SkinSurface()
 {
+    // Hidden while its elements still exist: hiding tells screen readers,
+    // which would otherwise ask a half-destroyed surface about them.
+    hide();
     forget_skin_element_interfaces(this);
 }
 

@@ -307,6 +307,10 @@ TEST_F(SkinWindow, TooltipNamesTheElement)
     QCoreApplication::sendEvent(surface(), &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("Go now"));
     QToolTip::hideText();
+    go->SetShortcut(QStringLiteral("Ctrl+G")); // the command's key joins the skin's text
+    QCoreApplication::sendEvent(surface(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Go now (Ctrl+G)"));
+    QToolTip::hideText();
 }
 
 TEST_F(SkinWindow, HandlersMayReplaceTheFormInsideTheirOwnEvent)
