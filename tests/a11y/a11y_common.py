@@ -3,19 +3,27 @@ session of desktop_session.sh, finding it and its windows on the
 accessibility bus, walking them, and bounded waits."""
 
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 import pyatspi
 
 
 def start_velquor(program):
-    # A recording goes to the music folder; the private session starts without one.
-    for folder in (os.environ.get("XDG_MUSIC_DIR"), os.path.expanduser("~/Music")):
-        if folder:
-            os.makedirs(folder, exist_ok=True)
-    return subprocess.Popen([program])
+    """Velquor with a home, settings and music folder of its own (the recordings
+    of an earlier test must not be taken for this one's); returns the process
+    and the music folder."""
+    home = tempfile.mkdtemp(prefix="velquor-a11y-")
+    music = os.path.join(home, "Music")
+    os.makedirs(music)
+    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_MUSIC_DIR=music)
+    process = subprocess.Popen([program], env=env)
+    process.home = home
+    return process, music
 
 
 def stop_velquor(process):
@@ -26,6 +34,13 @@ def stop_velquor(process):
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
+    shutil.rmtree(process.home, ignore_errors=True)
+
+
+def expect(condition, message):
+    if not condition:
+        sys.exit("FAILED: " + message)
+    print("ok:", message)
 
 
 def wait_until(what, check, timeout=10.0):

@@ -10,7 +10,7 @@ import time
 import pyatspi
 from gi.repository import GLib
 
-from a11y_common import (do_action, element, start_velquor, stop_velquor, text_of,
+from a11y_common import (do_action, element, expect, start_velquor, stop_velquor, text_of,
                          velquor_app, wait_until, walk, window)
 
 MAIN = [("push button", "Open"), ("push button", "List"), ("push button", "Options"),
@@ -25,14 +25,8 @@ def tree(win):
     return [(acc.getRoleName(), acc.name) for _, acc in walk(win)]
 
 
-def expect(condition, message):
-    if not condition:
-        sys.exit("FAILED: " + message)
-    print("ok:", message)
-
-
 def main(program):
-    velquor = start_velquor(program)
+    velquor, _ = start_velquor(program)
     try:
         app = velquor_app()
         main_window = window(app, "Velquor")

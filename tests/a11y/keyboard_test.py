@@ -11,7 +11,7 @@ import time
 
 import pyatspi
 
-from a11y_common import (element, start_velquor, stop_velquor, text_of, velquor_app,
+from a11y_common import (element, expect, start_velquor, stop_velquor, text_of, velquor_app,
                          wait_until, walk, window)
 
 
@@ -31,14 +31,8 @@ def keys(*names):
         time.sleep(0.15)
 
 
-def expect(condition, message):
-    if not condition:
-        sys.exit("FAILED: " + message)
-    print("ok:", message)
-
-
 def main(program):
-    velquor = start_velquor(program)
+    velquor, music = start_velquor(program)
     try:
         app = velquor_app()
         main_window = window(app, "Velquor")
@@ -51,7 +45,6 @@ def main(program):
         keys("ctrl+r")
         wait_until("seven seconds recorded", lambda: text_of(time_label).endswith("00:00:07"), 15)
         keys("ctrl+s")
-        music = os.environ.get("XDG_MUSIC_DIR", os.path.expanduser("~/Music"))
         recorded = wait_until("a recorded file", lambda: glob.glob(os.path.join(music, "*.mp3")))
         name = os.path.basename(recorded[0])
         wait_until("the file name %s shown (%r)" % (name, text_of(file_label)),
