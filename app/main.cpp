@@ -13,6 +13,7 @@
 #include "skin/audio_visualization.h"
 #include "skin/skin.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -27,6 +28,16 @@ namespace
 {
 const QString main_form_name = QStringLiteral("ZI3Ruzerudi");
 const QString skin_file_name = QStringLiteral("mp3dec.dll");
+
+// The skinned windows are plain QWidgets to Qt, which screen readers would
+// take for panels: they are windows.
+QAccessibleInterface *skinned_window_accessible(const QString &class_name, QObject *object)
+{
+    if ((class_name == QLatin1String("Tfm_main") || class_name == QLatin1String("Tfm_list")) &&
+        object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
 } // namespace
 
 Tfm_main::Tfm_main(Services services, QWidget *parent)
@@ -34,6 +45,9 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
       m_services(std::move(services))
 {
     m_services.complete();
+    static const bool windows_for_readers =
+        (QAccessible::installFactory(skinned_window_accessible), true);
+    Q_UNUSED(windows_for_readers);
     setWindowTitle(QStringLiteral("Velquor"));
     setFixedSize(341, 168);
 
@@ -46,6 +60,7 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
     AudioFilePlay = new TAudioFile2(this);
     AudioVisualizationEx = new TAudioVisualizationEx2(this);
     AudioVisualizationEx->setGeometry(11, 46, 107, 60);
+    AudioVisualizationEx->setAccessibleName(QStringLiteral("Level"));
     AudioVisualizationEx->hide();
 
     Timer.setInterval(1000);
@@ -66,6 +81,7 @@ Tfm_main::Tfm_main(Services services, QWidget *parent)
     connect(AudioPlayer, &TAudioPlayer2::OnEndPlay, this, &Tfm_main::AudioPlayerEndPlay);
 
     qApp->installEventFilter(this);
+    install_shortcuts();
     FormCreate();
 }
 
@@ -220,6 +236,7 @@ void Tfm_main::find_skin_elements()
     file_name_label = form->FindObject(QStringLiteral("File Name"));
     time_label = form->FindObject(QStringLiteral("Time"));
     format_label = form->FindObject(QStringLiteral("Format"));
+    show_shortcuts(form);
 }
 
 void Tfm_main::set_label(ISkinObject *element, const QString &text)

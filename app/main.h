@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 
+class ISkinForm;
 class ISkinObject;
 class QDialog;
 class SettingsFile;
@@ -94,6 +95,13 @@ public:
     void FormClose();
     void find_skin_elements();
     void SkinClick(TSkin *Sender, ISkinObject *Source);
+    // The command of a skin element's name, with the guards a click has;
+    // names of no command do nothing.
+    void run_command(const QString &name);
+    // A command's key: as a click on its element, which may be missing or disabled.
+    void key_command(const QString &name);
+    // The command keys on the form's elements, for their tooltips and screen readers.
+    void show_shortcuts(ISkinForm *form);
     void ApplicationEventsException(const QString &what);
     void follow_main_window();
     void show_help();
@@ -110,6 +118,7 @@ public:
     void list_stop_playback() override;
     void list_pause_recording() override;
     void list_stop_recording() override;
+    void list_command(const QString &element) override { key_command(element); }
     std::optional<QStringList> pick_files(QWidget *parent, const QString &initial_folder,
                                           const QString &filter) override;
     void message_box(QWidget *parent, const QString &text, const QString &caption) override;
@@ -163,6 +172,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void install_shortcuts();
     void load_skin();
     void fill_device_list();
     void fill_input_line_list();

@@ -1,5 +1,6 @@
 // The skin's command dispatch: element names to commands, with the guards
-// that keep recording and playback apart.
+// that keep recording and playback apart, and the keys that reach the same
+// commands.
 #include "main.h"
 
 #include "option.h"
@@ -7,14 +8,72 @@
 #include "skin/skin.h"
 
 #include <QDialog>
+#include <QShortcut>
 #include <QTimer>
+
+namespace
+{
+
+struct CommandKey {
+    const char *element;
+    QKeyCombination keys;
+};
+
+constexpr CommandKey command_keys[] = {
+    {"Record", Qt::CTRL | Qt::Key_R}, {"Pause", Qt::CTRL | Qt::Key_P},
+    {"Stop", Qt::CTRL | Qt::Key_S},   {"Play", Qt::CTRL | Qt::Key_Space},
+    {"Open", Qt::CTRL | Qt::Key_O},   {"List", Qt::CTRL | Qt::Key_L},
+    {"ID3", Qt::CTRL | Qt::Key_T},    {"Options", Qt::CTRL | Qt::Key_Comma},
+};
+
+QString shown_keys(const QKeySequence &keys)
+{
+    return keys.toString(QKeySequence::NativeText);
+}
+
+} // namespace
+
+void Tfm_main::install_shortcuts()
+{
+    for (const CommandKey &k : command_keys) {
+        const QString name = QLatin1String(k.element);
+        // Any window of the program but a modal dialog: the docked list too.
+        auto *shortcut = new QShortcut(QKeySequence(k.keys), this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, name] { key_command(name); });
+    }
+}
+
+void Tfm_main::show_shortcuts(ISkinForm *form)
+{
+    if (!form)
+        return;
+    for (const CommandKey &k : command_keys)
+        if (ISkinObject *element = form->FindObject(QLatin1String(k.element)))
+            element->SetShortcut(shown_keys(QKeySequence(k.keys)));
+    if (ISkinObject *help = form->FindObject(QStringLiteral("Help")))
+        help->SetShortcut(shown_keys(QKeySequence(Qt::Key_F1)));
+}
+
+void Tfm_main::key_command(const QString &name)
+{
+    // A key is the element's click: an element the skin shows disabled takes none.
+    ISkinForm *form = Skin->GetSkinForm(this);
+    if (ISkinObject *element = form ? form->FindObject(name) : nullptr;
+        element && !element->Enabled())
+        return;
+    run_command(name);
+}
 
 void Tfm_main::SkinClick(TSkin *Sender, ISkinObject *Source)
 {
     Q_UNUSED(Sender);
-    if (!Source)
-        return;
-    const QString name = Source->Name();
+    if (Source)
+        run_command(Source->Name());
+}
+
+void Tfm_main::run_command(const QString &name)
+{
     if (name == QLatin1String("Record")) {
         if (playing)
             m_services.dialogs->information(this, QStringLiteral("Please stop playing first."));

@@ -22,6 +22,8 @@ namespace
 
 constexpr int block_samples = 4410;
 constexpr int bar_scale = 1000;
+constexpr int seek_step_ms = 5000;
+constexpr int seek_page_ms = 30000;
 const QString play_bar_name = QStringLiteral("Play Bar");
 
 // a * b / c in 64 bits, rounded to nearest with halves away from zero; -1
@@ -149,13 +151,17 @@ void Tfm_main::start_playback()
         return;
     }
     set_label(format_label, format_summary(play_file, *AudioFilePlay));
-    if (play_bar)
-        play_bar->SetEnabled(true);
     play_offset = 0;
     const int duration_ms = AudioFilePlay->Duration();
     play_length_s = duration_ms / 1000;
     play_length_text = clock_text(play_length_s);
     m_play_length_ms = duration_ms;
+    if (play_bar) {
+        play_bar->SetEnabled(true);
+        // The keys move 5 s and 30 s of this file, at least one step of the bar.
+        play_bar->SetSteps(mul_div(seek_step_ms, bar_scale, std::max(duration_ms, 1)),
+                           mul_div(seek_page_ms, bar_scale, std::max(duration_ms, 1)));
+    }
     try {
         AudioPlayer->SetWaveFormat(AudioFilePlay->SampleRate(), AudioFilePlay->Channels());
     } catch (const EngineError &) {

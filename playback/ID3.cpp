@@ -29,6 +29,20 @@ std::optional<int> number_in(const QLineEdit *box)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
+// A caption right-aligned before its field, its trailing space kept as a gap
+// outside it: inside, the space would push the words out on the left or the
+// caption into the field on its left (the track number's, beside "Genre:").
+void place_caption(QLabel *caption, int field_x, int y, int height, int min_x = 0)
+{
+    const QFontMetrics fm = caption->fontMetrics();
+    const QString words = caption->text().trimmed();
+    const int gap = 4 + fm.horizontalAdvance(caption->text()) - fm.horizontalAdvance(words);
+    const int width = fm.horizontalAdvance(words) + 1;
+    caption->setText(words);
+    caption->setGeometry(std::max(min_x, field_x - gap - width), y, width, height);
+    caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
 } // namespace
 
 Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
@@ -42,9 +56,7 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
         box->setGeometry(x, y, width, height);
         auto *caption = new QLabel(QString::fromLatin1(label), this);
         caption->setBuddy(box);
-        const int label_width = caption->sizeHint().width();
-        caption->setGeometry(x - 4 - label_width, y, label_width, height);
-        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        place_caption(caption, x, y, height);
         return box;
     };
     edt_title = edit("Title: ", 74, 13, 266);
@@ -66,9 +78,8 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
     cb_genre->setCurrentIndex(-1);
     auto *genre_label = new QLabel(QStringLiteral("Genre: "), this);
     genre_label->setBuddy(cb_genre);
-    const int genre_label_width = genre_label->sizeHint().width();
-    genre_label->setGeometry(264 - 4 - genre_label_width, 133, genre_label_width, height);
-    genre_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Clear of the track number's field, however wide the font makes it.
+    place_caption(genre_label, 264, 133, height, edt_track->geometry().right() + 2);
 
     auto button = [&](const char *caption, int x) {
         auto *b = new QPushButton(QString::fromLatin1(caption), this);
@@ -83,8 +94,9 @@ Tfm_id3::Tfm_id3(QWidget *parent) : QDialog(parent)
     connect(btn_reset, &QPushButton::clicked, this, &Tfm_id3::btn_resetClick);
     connect(btn_cancel, &QPushButton::clicked, this, &Tfm_id3::btn_cancelClick);
 
-    const QWidget *order[] = {edt_artist, edt_album,  edt_year,  edt_comment, cb_genre,
-                              btn_ok,     btn_cancel, btn_reset, edt_title,   edt_track};
+    // As the fields lie: row by row, left to right, then the buttons.
+    const QWidget *order[] = {edt_title, edt_artist,  edt_album, edt_year,  edt_track,
+                              cb_genre,  edt_comment, btn_ok,    btn_reset, btn_cancel};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(const_cast<QWidget *>(order[i]), const_cast<QWidget *>(order[i + 1]));
 }

@@ -5,6 +5,7 @@
 #include "skin/skin.h"
 
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QSignalBlocker>
 
 #include <QHeaderView>
@@ -134,6 +135,8 @@ void Tfm_list::build_view()
                        "QTreeView::item { padding: 1px 0px; border: 0px; }"
                        "QTreeView::item:selected { background: rgb(38, 74, 112); color: white; }"));
     lv->setGeometry(11, 43, 311, 157);
+    lv->setAccessibleName(QStringLiteral("Recordings"));
+    lv->installEventFilter(this);
     connect(lv, &QTreeWidget::itemSelectionChanged, this, &Tfm_list::lvSelectItem);
 }
 
@@ -149,6 +152,12 @@ void Tfm_list::FormShow()
     if (m_skin && m_skin->Loaded() && m_skin->FormNames().contains(QStringLiteral("List"))) {
         m_skin->AttachWindow(this);
         m_skin->ApplySkinForm(this, QStringLiteral("List"));
+        ISkinForm *form = m_skin->GetSkinForm(this);
+        if (ISkinObject *del = form->FindObject(QStringLiteral("Del")))
+            del->SetShortcut(QKeySequence(QKeySequence::Delete).toString(QKeySequence::NativeText));
+        // The skin's buttons lie above the rows: Tab reaches them first.
+        if (auto *surface = dynamic_cast<QWidget *>(form))
+            QWidget::setTabOrder(surface, lv);
     }
     // The view sits inside the skin's frame; it keeps clear of the right edge.
     lv->setGeometry(11, 43, std::min(327, width() - 22), 157);

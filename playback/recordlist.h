@@ -13,6 +13,7 @@
 #include <optional>
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 class SettingsFile;
 class TAudioFile2;
@@ -46,6 +47,9 @@ public:
     virtual void list_stop_playback() = 0;
     virtual void list_pause_recording() = 0;
     virtual void list_stop_recording() = 0;
+    // A key standing for one of the list's skin elements ("Del"): the
+    // element's command, with the guards of its click.
+    virtual void list_command(const QString &element) = 0;
     // The multi-select open dialog; nullopt when the user cancels.
     virtual std::optional<QStringList> pick_files(QWidget *parent, const QString &initial_folder,
                                                   const QString &filter) = 0;
@@ -119,8 +123,11 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Delete, Enter and the menu keys on the list's rows.
+    bool row_key(const QKeyEvent &key);
     void build_view();
     void build_menu();
     void FormCreate();

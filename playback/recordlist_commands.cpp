@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 
 const QString Tfm_list::open_filter = QStringLiteral(
@@ -71,6 +72,44 @@ void Tfm_list::build_menu()
         pm->popup(lv->viewport()->mapToGlobal(at));
     });
     connect(lv, &QTreeWidget::itemDoubleClicked, this, [this] { lvDblClick(); });
+}
+
+bool Tfm_list::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lv && event->type() == QEvent::KeyPress &&
+        row_key(*static_cast<QKeyEvent *>(event)))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+bool Tfm_list::row_key(const QKeyEvent &key)
+{
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    const bool del = key.key() == Qt::Key_Delete && mods == 0;
+    const bool enter = (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && mods == 0;
+    const bool menu =
+        key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
+    if (!del && !enter && !menu)
+        return false;
+    // The keys act on the row the cursor is on, which Qt does not select when
+    // the list takes the focus.
+    if (selected_index() < 0 && lv->currentItem())
+        select(lv->indexOfTopLevelItem(lv->currentItem()));
+    if (del) {
+        if (m_host)
+            m_host->list_command(QStringLiteral("Del"));
+        return true;
+    }
+    if (enter) {
+        lvDblClick();
+        return true;
+    }
+    // Where the mouse would have opened it: on the current row, or the list's corner.
+    const QRect row = lv->visualItemRect(lv->currentItem());
+    const QPoint at = row.isValid() ? row.center() : QPoint(4, 4);
+    pmPopup();
+    pm->popup(lv->viewport()->mapToGlobal(at));
+    return true;
 }
 
 void Tfm_list::pmPopup()

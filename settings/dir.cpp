@@ -15,6 +15,7 @@ Tfm_dir::Tfm_dir(QWidget *parent) : QDialog(parent)
     m_model = new FolderTreeModel(this);
     stview_selectdir = new QTreeView(this);
     stview_selectdir->setObjectName(QStringLiteral("stview_selectdir"));
+    stview_selectdir->setAccessibleName(QStringLiteral("Folders"));
     stview_selectdir->setGeometry(10, 12, 281, 226);
     stview_selectdir->setModel(m_model);
     stview_selectdir->setHeaderHidden(true);

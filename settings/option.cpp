@@ -86,6 +86,7 @@ void Tfm_option::build_frame()
 {
     tv = new QTreeWidget(this);
     tv->setObjectName(QStringLiteral("tv"));
+    tv->setAccessibleName(QStringLiteral("Pages"));
     tv->setGeometry(0, 4, 123, 310);
     tv->setHeaderHidden(true);
     tv->setFrameShape(QFrame::NoFrame);

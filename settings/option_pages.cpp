@@ -69,6 +69,8 @@ QWidget *Tfm_option::build_source_page()
     auto *dl = inside<QVBoxLayout>(devices);
     cb_source = list(QStringLiteral("cb_source"), {}, devices);
     cb_device = list(QStringLiteral("cb_device"), {}, devices);
+    cb_source->setAccessibleName(QStringLiteral("Recording device"));
+    cb_device->setAccessibleName(QStringLiteral("Recording line"));
     dl->addWidget(cb_source);
     dl->addWidget(cb_device);
 
@@ -81,6 +83,7 @@ QWidget *Tfm_option::build_source_page()
     tb_volume->setSingleStep(1);
     tb_volume->setPageStep(4096);
     tb_volume->setTickPosition(QSlider::NoTicks);
+    tb_volume->setAccessibleName(QStringLiteral("Recording volume"));
     slider_row->addWidget(label("Min", volume));
     slider_row->addWidget(tb_volume, 1);
     slider_row->addWidget(label("Max", volume));
@@ -120,11 +123,11 @@ QWidget *Tfm_option::build_schedule_page()
                                 .timeFormat(QLocale::LongFormat)
                                 .remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")))
                                 .trimmed());
-    g->addWidget(label("Specified Day:", times), 0, 0);
+    g->addWidget(label("Specified Day:", times, dtp_date), 0, 0);
     g->addWidget(dtp_date, 0, 1);
-    g->addWidget(label("Begin Time: ", times), 1, 0);
+    g->addWidget(label("Begin Time: ", times, dtp_begintime), 1, 0);
     g->addWidget(dtp_begintime, 1, 1);
-    g->addWidget(label("End Time: ", times), 2, 0);
+    g->addWidget(label("End Time: ", times, dtp_endtime), 2, 0);
     g->addWidget(dtp_endtime, 2, 1);
     page->layout()->addWidget(times);
     static_cast<QVBoxLayout *>(page->layout())->addStretch();
@@ -143,7 +146,7 @@ QWidget *Tfm_option::build_limit_page()
     auto *row = new QHBoxLayout;
     edt_timelimit = digit_edit(QStringLiteral("edt_timelimit"), 0, box);
     edt_timelimit->setFixedWidth(90);
-    row->addWidget(label("Time: ", box));
+    row->addWidget(label("Time: ", box, edt_timelimit));
     row->addWidget(edt_timelimit);
     row->addWidget(label("Seconds", box));
     row->addStretch();
@@ -207,13 +210,13 @@ QWidget *Tfm_option::build_mp3_page()
     cb_mp3_bitrate = list(QStringLiteral("cb_mp3_bitrate"), value_lists::bitrate_items(), general);
     edt_mp3_quality = digit_edit(QStringLiteral("edt_mp3_quality"), 1, general);
     ud_mp3_quality = up_down(QStringLiteral("ud_mp3_quality"), 9, general);
-    g->addWidget(label("Frequency: ", general), 0, 0);
+    g->addWidget(label("Frequency: ", general, cb_mp3_frequency), 0, 0);
     g->addWidget(cb_mp3_frequency, 0, 1);
-    g->addWidget(label("Channel: ", general), 1, 0);
+    g->addWidget(label("Channel: ", general, cb_mp3_channel), 1, 0);
     g->addWidget(cb_mp3_channel, 1, 1);
-    g->addWidget(label("Bitrate: ", general), 2, 0);
+    g->addWidget(label("Bitrate: ", general, cb_mp3_bitrate), 2, 0);
     g->addWidget(cb_mp3_bitrate, 2, 1);
-    g->addWidget(label("Quality: ", general), 3, 0);
+    g->addWidget(label("Quality: ", general, edt_mp3_quality), 3, 0);
     g->addWidget(pair(edt_mp3_quality, ud_mp3_quality, 22, general), 3, 1);
     g->setColumnStretch(1, 1);
 
@@ -225,10 +228,10 @@ QWidget *Tfm_option::build_mp3_page()
     cb_mp3_vbr = list(QStringLiteral("cb_mp3_vbr"), value_lists::bitrate_items(), vbr);
     auto *first = new QHBoxLayout;
     first->addWidget(cb_vbr, 1);
-    first->addWidget(label("VBR Quality: ", vbr));
+    first->addWidget(label("VBR Quality: ", vbr, edt_mp3_vbr));
     first->addWidget(pair(edt_mp3_vbr, ud_mp3_vbr, 22, vbr));
     vg->addLayout(first, 0, 0, 1, 2);
-    vg->addWidget(label("VBR Bitrate: ", vbr), 1, 0);
+    vg->addWidget(label("VBR Bitrate: ", vbr, cb_mp3_vbr), 1, 0);
     vg->addWidget(cb_mp3_vbr, 1, 1);
     vg->setColumnStretch(1, 1);
 
@@ -292,11 +295,11 @@ QWidget *Tfm_option::build_wav_page()
     cb_wav_channel =
         list(QStringLiteral("cb_wav_channel"), texts(value_lists::channel_names), general);
     cb_wav_bit = list(QStringLiteral("cb_wav_bit"), value_lists::sample_size_items(), general);
-    g->addWidget(label("Frequency: ", general), 0, 0);
+    g->addWidget(label("Frequency: ", general, cb_wav_frequency), 0, 0);
     g->addWidget(cb_wav_frequency, 0, 1);
-    g->addWidget(label("Channel:", general), 1, 0);
+    g->addWidget(label("Channel:", general, cb_wav_channel), 1, 0);
     g->addWidget(cb_wav_channel, 1, 1);
-    g->addWidget(label("Bit Per Sample:", general), 2, 0);
+    g->addWidget(label("Bit Per Sample:", general, cb_wav_bit), 2, 0);
     g->addWidget(cb_wav_bit, 2, 1);
     g->setColumnStretch(1, 1);
     page->layout()->addWidget(
@@ -317,11 +320,11 @@ QWidget *Tfm_option::build_ogg_page()
     cb_ogg_channel =
         list(QStringLiteral("cb_ogg_channel"), texts(value_lists::channel_names), general);
     cb_ogg_bitrate = list(QStringLiteral("cb_ogg_bitrate"), value_lists::bitrate_items(), general);
-    g->addWidget(label("Frequency: ", general), 0, 0);
+    g->addWidget(label("Frequency: ", general, cb_ogg_fre), 0, 0);
     g->addWidget(cb_ogg_fre, 0, 1);
-    g->addWidget(label("Channel: ", general), 1, 0);
+    g->addWidget(label("Channel: ", general, cb_ogg_channel), 1, 0);
     g->addWidget(cb_ogg_channel, 1, 1);
-    g->addWidget(label("Bitrate: ", general), 2, 0);
+    g->addWidget(label("Bitrate: ", general, cb_ogg_bitrate), 2, 0);
     g->addWidget(cb_ogg_bitrate, 2, 1);
     g->setColumnStretch(1, 1);
 
@@ -333,11 +336,11 @@ QWidget *Tfm_option::build_ogg_page()
     cb_ogg_minbit = list(QStringLiteral("cb_ogg_minbit"), value_lists::bitrate_items(), vbr);
     cb_ogg_maxbit = list(QStringLiteral("cb_ogg_maxbit"), value_lists::bitrate_items(), vbr);
     vg->addWidget(cb_ogg_quality, 0, 0, 1, 2);
-    vg->addWidget(label("VBR Quality: ", vbr), 1, 0);
+    vg->addWidget(label("VBR Quality: ", vbr, edt_ogg_quality), 1, 0);
     vg->addWidget(pair(edt_ogg_quality, ud_ogg_quality, 48, vbr), 1, 1);
-    vg->addWidget(label("Min Bitrate: ", vbr), 2, 0);
+    vg->addWidget(label("Min Bitrate: ", vbr, cb_ogg_minbit), 2, 0);
     vg->addWidget(cb_ogg_minbit, 2, 1);
-    vg->addWidget(label("Max Bitrate: ", vbr), 3, 0);
+    vg->addWidget(label("Max Bitrate: ", vbr, cb_ogg_maxbit), 3, 0);
     vg->addWidget(cb_ogg_maxbit, 3, 1);
     vg->setColumnStretch(1, 1);
     page->layout()->addWidget(

@@ -1,6 +1,7 @@
 #include "option_widgets.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 
 namespace option_widgets
 {
@@ -29,9 +30,16 @@ QComboBox *list(const QString &name, const QStringList &items, QWidget *parent)
     return box;
 }
 
-QLabel *label(const char *text, QWidget *parent)
+QLabel *label(const char *text, QWidget *parent, QWidget *buddy)
 {
-    return new QLabel(QString::fromLatin1(text), parent);
+    auto *caption = new QLabel(QString::fromLatin1(text), parent);
+    if (buddy) {
+        caption->setBuddy(buddy);
+        // Qt names a control after a buddy caption only when they are siblings.
+        if (buddy->parentWidget() != parent && buddy->accessibleName().isEmpty())
+            buddy->setAccessibleName(caption->text().remove(QLatin1Char(':')).trimmed());
+    }
+    return caption;
 }
 
 QGridLayout *grid(QWidget *parent)
@@ -71,8 +79,18 @@ QWidget *pair(QLineEdit *edit, QSpinBox *ud, int edit_width, QWidget *parent)
     auto *h = new QHBoxLayout(w);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(0);
+    // Reparenting puts a widget last in the tab order: keep the edit's place.
+    QWidget *before = edit->previousInFocusChain();
+    // Its caption stays with the old parent; Qt looks for one among siblings only.
+    for (const QLabel *caption : parent->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
+        if (caption->buddy() == edit && edit->accessibleName().isEmpty())
+            edit->setAccessibleName(caption->text().remove(QLatin1Char(':')).trimmed());
     edit->setParent(w);
     ud->setParent(w);
+    if (before && before != edit)
+        QWidget::setTabOrder(before, edit);
+    if (ud->accessibleName().isEmpty())
+        ud->setAccessibleName(edit->accessibleName());
     edit->setFixedWidth(edit_width);
     h->addWidget(edit);
     h->addWidget(ud);

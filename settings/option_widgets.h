@@ -84,7 +84,8 @@ private:
 QLabel *note(const QString &text, QWidget *parent);
 QGroupBox *group(const QString &title, QWidget *page);
 QComboBox *list(const QString &name, const QStringList &items, QWidget *parent);
-QLabel *label(const char *text, QWidget *parent);
+// A caption; with a buddy it is what screen readers call that control.
+QLabel *label(const char *text, QWidget *parent, QWidget *buddy = nullptr);
 QGridLayout *grid(QWidget *parent);
 // An up-down beside its edit: only its arrows show, as the control of old.
 QSpinBox *up_down(const QString &name, int maximum, QWidget *parent);

@@ -1,6 +1,7 @@
 #include "skin/audio_visualization.h"
 
 #include <QDateTime>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTimer>
 
@@ -201,9 +202,29 @@ void TAudioVisualizationEx2::refresh()
     timer.start(std::max(next, tick_repaint_ms));
 }
 
+namespace
+{
+
+// Spots and gaps in whole device pixels: at 1.25x or 1.5x, logical sizes
+// would round to rows of uneven height and the pattern would waver.
+struct SpotGrid {
+    int spot, gap, pitch, width, height;
+};
+
+SpotGrid spot_grid(const QWidget &w, double dpr)
+{
+    const int spot = std::max(1, int(std::lround(spot_height * dpr)));
+    const int gap = std::max(1, int(std::lround(spot_interval * dpr)));
+    return {spot, gap, spot + gap, int(std::lround(w.width() * dpr)),
+            int(std::lround(w.height() * dpr))};
+}
+
+} // namespace
+
 int TAudioVisualizationEx2::spot_count() const
 {
-    return height() / (spot_height + spot_interval);
+    const SpotGrid g = spot_grid(*this, devicePixelRatioF());
+    return g.height / g.pitch;
 }
 
 void TAudioVisualizationEx2::setChannels(int channels)
@@ -246,26 +267,31 @@ void TAudioVisualizationEx2::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
 
-    const int w = width();
-    const int h = height();
-    const int pitch = spot_height + spot_interval;
-    m_impl->m_painted = m_impl->picture(spot_count(), m_impl->m_clock());
+    // The real target: a grab at another scale than the screen's gets its own grid.
+    const QPaintDevice *target = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    const double dpr = target ? target->devicePixelRatioF() : devicePixelRatioF();
+    const SpotGrid g = spot_grid(*this, dpr);
+    p.scale(double(width()) / g.width, double(height()) / g.height);
+    const int w = g.width;
+    const int h = g.height;
+    const int pitch = g.pitch;
+    const int gap_x = std::max(1, int(std::lround(line_interval * dpr)));
+    m_impl->m_painted = m_impl->picture(h / pitch, m_impl->m_clock());
     // Each bar as one block of light, then the dark rows between spots across
     // all bars at once: a few dozen fills a picture instead of one per spot.
     int highest = 0;
     for (int b = 0; b < bar_count; ++b) {
         // Spread the spare pixels so the bars fill the width exactly.
-        const int x0 = b * (w + line_interval) / bar_count;
-        const int x1 = (b + 1) * (w + line_interval) / bar_count - line_interval;
+        const int x0 = b * (w + gap_x) / bar_count;
+        const int x1 = (b + 1) * (w + gap_x) / bar_count - gap_x;
         const int lit = m_impl->m_painted[2 * b];
         if (lit > 0)
-            p.fillRect(x0, h - lit * pitch + spot_interval, x1 - x0, lit * pitch - spot_interval,
-                       line_color);
+            p.fillRect(x0, h - lit * pitch + g.gap, x1 - x0, lit * pitch - g.gap, line_color);
         highest = std::max(highest, lit);
         const int tick = m_impl->m_painted[2 * b + 1];
         if (tick > lit)
-            p.fillRect(x0, h - tick * pitch + spot_interval, x1 - x0, spot_height, line_color);
+            p.fillRect(x0, h - tick * pitch + g.gap, x1 - x0, g.spot, line_color);
     }
     for (int s = 1; s < highest; ++s)
-        p.fillRect(0, h - s * pitch, w, spot_interval, Qt::black);
+        p.fillRect(0, h - s * pitch, w, g.gap, Qt::black);
 }

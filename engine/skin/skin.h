@@ -6,7 +6,10 @@
 // Coordinates are logical pixels of the client area; slider positions run
 // 0..1000. User-interface thread only; nothing blocks but LoadSkin reading
 // its file. Events are emitted straight from mouse input, and their handlers
-// may call anything here, ApplySkinForm on the same window included. LoadSkin
+// may call anything here, ApplySkinForm on the same window included. The
+// keyboard reaches the same events: Space or Enter on a focused element is a
+// click, a key on a focused slider is a press, track and release at the new
+// position. Every element is also told to screen readers. LoadSkin
 // throws EngineError with a message naming the file and the problem (the skin
 // loaded before stays); element pointers live as long as their window's form.
 
@@ -29,9 +32,15 @@ public:
     virtual QString Text() const = 0;
     virtual void SetPosition(int position) = 0; // sliders: 0..1000
     virtual int GetPosition() const = 0;
-    virtual void SetEnabled(bool enabled) = 0; // disabled: no mouse, no events
+    virtual void SetEnabled(bool enabled) = 0; // disabled: no mouse, no keys, no events
     virtual bool Enabled() const = 0;
     virtual void Redraw() = 0;
+    // Sliders: how far one arrow key and one page key move, in positions
+    // (at least 1); 10 and 100 until set.
+    virtual void SetSteps(int line_step, int page_step) = 0;
+    // The keys of the element's command in their shown form ("Ctrl+R"):
+    // added to its tooltip and told to screen readers.
+    virtual void SetShortcut(const QString &keys) = 0;
 };
 
 class ISkinForm

@@ -69,6 +69,16 @@ struct SkinBox {
     double radius = 0.0;
 };
 
+// The ring around the element that has the keyboard focus; offset is how far
+// outside the element's box it lies (negative: inside), radius < 0 follows
+// the box's own corners.
+struct SkinFocusRing {
+    QColor color{0x4a, 0xa8, 0xff};
+    double width = 2.0;
+    double offset = 1.0;
+    double radius = -1.0;
+};
+
 // The look of one element in one state.
 struct SkinStyle {
     SkinBox box;
@@ -87,6 +97,7 @@ struct SkinStyle {
     SkinFill fill;
     SkinBox thumb;
     double thumb_size = 12.0;
+    SkinFocusRing focus;
 };
 
 enum class SkinState { Normal = 0, Hover = 1, Pressed = 2, Disabled = 3 };
@@ -98,6 +109,7 @@ struct SkinElementDef {
     QRect rect;
     QString text;
     QString tooltip;
+    QString accessible_name; // what a screen reader calls it; empty: from its text or name
     bool clickable = false;
     bool enabled = true;
     int position = 0;
@@ -106,6 +118,8 @@ struct SkinElementDef {
     SkinStyle styles[skin_state_count];
 
     const SkinStyle &style(SkinState s) const { return styles[static_cast<int>(s)]; }
+    // Buttons, sliders and whatever else reports clicks take the keyboard focus.
+    bool focusable() const { return clickable || kind == QLatin1String("slider"); }
 };
 
 struct SkinFormDef {

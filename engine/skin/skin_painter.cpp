@@ -71,7 +71,8 @@ void paint_box(QPainter &p, const QRectF &r, const SkinBox &box, const QColor &h
 
 const QImage &pick_bitmap(const SkinBitmap &b, double dpr)
 {
-    return dpr > 1.25 && !b.image_2x.isNull() ? b.image_2x : b.image;
+    // Any scale above 1x: the 2x picture made smaller stays sharper than the 1x one made larger.
+    return dpr > 1.0 && !b.image_2x.isNull() ? b.image_2x : b.image;
 }
 
 void draw_bitmap(QPainter &p, const SkinBitmap &b, const QRectF &target, double dpr)
@@ -235,4 +236,33 @@ void paint_element(QPainter &painter, const SkinElementDef &element, SkinState s
         paint_content(painter, element, s, text, dpr);
     }
     painter.restore();
+}
+
+void paint_focus_ring(QPainter &painter, const SkinElementDef &element, SkinState state)
+{
+    const SkinStyle &s = element.style(state);
+    if (s.focus.width <= 0 || s.focus.color.alpha() == 0)
+        return;
+    const double grow = s.focus.offset + s.focus.width / 2.0;
+    const QRectF r = QRectF(element.rect).adjusted(-grow, -grow, grow, grow);
+    const double radius = s.focus.radius >= 0
+                              ? s.focus.radius
+                              : std::max(0.0, s.box.radius + s.focus.offset + s.focus.width / 2.0);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(s.focus.color, s.focus.width));
+    painter.setBrush(Qt::NoBrush);
+    const double corner = std::min(radius, std::min(r.width(), r.height()) / 2.0);
+    painter.drawRoundedRect(r, corner, corner);
+    painter.restore();
+}
+
+QRect element_paint_bounds(const SkinElementDef &element)
+{
+    // A little margin: antialiased borders reach half a pixel outside.
+    double reach = 1.0;
+    for (const SkinStyle &s : element.styles)
+        reach = std::max(reach, s.focus.offset + s.focus.width + 1.0);
+    const int m = static_cast<int>(std::ceil(reach));
+    return element.rect.adjusted(-m, -m, m, m);
 }

@@ -26,3 +26,7 @@ int clamp_slider_position(int position);
 void paint_form_background(QPainter &painter, const SkinFormDef &form, double dpr);
 void paint_element(QPainter &painter, const SkinElementDef &element, SkinState state,
                    const QString &text, int position, double dpr);
+// Drawn over everything else, so a neighbour never hides part of it.
+void paint_focus_ring(QPainter &painter, const SkinElementDef &element, SkinState state);
+// What a repaint of the element must cover, its focus ring included.
+QRect element_paint_bounds(const SkinElementDef &element);

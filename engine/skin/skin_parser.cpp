@@ -68,8 +68,8 @@ SkinElementDef element_of(const QJsonValue &v, const QString &form_where, int in
     QString where = form_where + QStringLiteral(", element %1").arg(index + 1);
     const QJsonObject o = object_of(v, where);
     check_keys(o, where,
-               {"name", "kind", "rect", "text", "tooltip", "clickable", "enabled", "position",
-                "icon", "class", "look"});
+               {"name", "kind", "rect", "text", "tooltip", "accessible_name", "clickable",
+                "enabled", "position", "icon", "class", "look"});
     SkinElementDef el;
     if (!o.contains(QLatin1String("name")))
         problem(where, QStringLiteral("missing \"name\""));
@@ -109,6 +109,9 @@ SkinElementDef element_of(const QJsonValue &v, const QString &form_where, int in
     if (o.contains(QLatin1String("tooltip")))
         el.tooltip =
             string_of(o.value(QLatin1String("tooltip")), where + QStringLiteral(".tooltip"));
+    if (o.contains(QLatin1String("accessible_name")))
+        el.accessible_name = string_of(o.value(QLatin1String("accessible_name")),
+                                       where + QStringLiteral(".accessible_name"));
     el.clickable = el.kind == QLatin1String("button");
     if (o.contains(QLatin1String("clickable")))
         el.clickable =

@@ -306,7 +306,7 @@ SkinStyle style_of(const QJsonObject &o, const QString &where)
     check_keys(o, where,
                {"background", "border", "radius", "highlight", "color", "icon_color", "font",
                 "align", "valign", "padding", "icon_size", "icon_gap", "opacity", "track", "fill",
-                "thumb"});
+                "thumb", "focus"});
     SkinStyle s;
     // Sliders are usable without any look: grey track, blue played part, round light thumb.
     s.track.background = SkinFill::solid(QColor(0x4a, 0x50, 0x5a));
@@ -387,6 +387,23 @@ SkinStyle style_of(const QJsonObject &o, const QString &where)
         const QJsonObject t = object_of(o.value(QLatin1String("thumb")), tw);
         check_keys(t, tw, {"background", "border", "radius", "size"});
         s.thumb = box_of(t, tw, &s.thumb_size, "size", s.thumb);
+    }
+    if (o.contains(QLatin1String("focus"))) {
+        const QString fw = where + QStringLiteral(".focus");
+        const QJsonObject f = object_of(o.value(QLatin1String("focus")), fw);
+        check_keys(f, fw, {"color", "width", "offset", "radius"});
+        if (f.contains(QLatin1String("color")))
+            s.focus.color =
+                color_of(f.value(QLatin1String("color")), fw + QStringLiteral(".color"));
+        if (f.contains(QLatin1String("width")))
+            s.focus.width =
+                number_of(f.value(QLatin1String("width")), fw + QStringLiteral(".width"), 0, 20);
+        if (f.contains(QLatin1String("offset")))
+            s.focus.offset = number_of(f.value(QLatin1String("offset")),
+                                       fw + QStringLiteral(".offset"), -20, 20);
+        if (f.contains(QLatin1String("radius")))
+            s.focus.radius = number_of(f.value(QLatin1String("radius")),
+                                       fw + QStringLiteral(".radius"), 0, 1000);
     }
     return s;
 }

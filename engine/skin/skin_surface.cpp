@@ -1,7 +1,9 @@
 #include "skin/skin_surface.h"
 
+#include "skin/skin_accessible.h"
 #include "skin/skin_painter.h"
 
+#include <QAccessible>
 #include <QChildEvent>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -62,6 +64,7 @@ void SkinObject::SetText(const QString &text)
         return;
     m_text = text;
     m_surface->element_changed(this);
+    m_surface->text_changed(this);
 }
 
 void SkinObject::SetPosition(int position)
@@ -70,6 +73,7 @@ void SkinObject::SetPosition(int position)
         return;
     m_position = position;
     m_surface->element_changed(this);
+    m_surface->position_changed(this);
 }
 
 void SkinObject::SetEnabled(bool enabled)
@@ -77,9 +81,29 @@ void SkinObject::SetEnabled(bool enabled)
     if (enabled == m_enabled)
         return;
     m_enabled = enabled;
-    if (!enabled)
+    if (enabled)
+        m_surface->element_enabled(this);
+    else
         m_surface->element_disabled(this);
     m_surface->element_changed(this);
+}
+
+void SkinObject::SetSteps(int line_step, int page_step)
+{
+    m_line_step = std::max(1, line_step);
+    m_page_step = std::max(m_line_step, page_step);
+}
+
+void SkinObject::SetShortcut(const QString &keys)
+{
+    m_shortcut = keys;
+}
+
+QString SkinObject::accessible_name() const
+{
+    if (!m_def.accessible_name.isEmpty())
+        return m_def.accessible_name;
+    return m_text.isEmpty() ? m_def.name : m_text;
 }
 
 void SkinObject::Redraw()
@@ -95,9 +119,15 @@ SkinSurface::SkinSurface(std::shared_ptr<const SkinDocument> document, const Ski
     setObjectName(QStringLiteral("velquor_skin_surface"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    // Tab and the keys only: a click on the skin must not show a focus ring.
+    setFocusPolicy(Qt::TabFocus);
+    install_skin_accessibility();
+    m_clock.start();
     setGeometry(QRect(QPoint(0, 0), form.size));
     for (const SkinElementDef &def : form.elements)
         m_objects.push_back(std::make_unique<SkinObject>(def, this));
+    m_announced.resize(m_objects.size());
+    m_accessible_ids.resize(m_objects.size(), 0);
     window->installEventFilter(this);
     for (QObject *child : window->children())
         if (child != this && child->isWidgetType())
@@ -105,7 +135,13 @@ SkinSurface::SkinSurface(std::shared_ptr<const SkinDocument> document, const Ski
     keep_lowest();
 }
 
-SkinSurface::~SkinSurface() = default;
+SkinSurface::~SkinSurface()
+{
+    // Hidden while its elements still exist: hiding tells screen readers,
+    // which would otherwise ask a half-destroyed surface about them.
+    hide();
+    forget_skin_element_interfaces(this);
+}
 
 QString SkinSurface::Name() const
 {
@@ -139,8 +175,7 @@ void SkinSurface::update_element(int index)
 {
     if (index < 0)
         return;
-    // A little margin: antialiased borders reach half a pixel outside.
-    update(m_objects[size_t(index)]->definition().rect.adjusted(-1, -1, 1, 1));
+    update(element_paint_bounds(m_objects[size_t(index)]->definition()));
 }
 
 void SkinSurface::element_changed(SkinObject *object)
@@ -159,6 +194,19 @@ void SkinSurface::element_disabled(SkinObject *object)
     }
     if (index == m_hover)
         unsetCursor();
+    if (index == m_key_pressed)
+        m_key_pressed = -1;
+    // Like a disabled Qt widget, it hands the focus on.
+    if (index == m_focus) {
+        const int next = next_focusable(index, true);
+        set_focus_index(next != index ? next : -1);
+    }
+    notify_skin_element_enabled(this, index);
+}
+
+void SkinSurface::element_enabled(SkinObject *object)
+{
+    notify_skin_element_enabled(this, index_of(object));
 }
 
 int SkinSurface::element_at(const QPoint &pos) const
@@ -174,7 +222,7 @@ SkinState SkinSurface::state_of(int index) const
     const SkinObject &o = *m_objects[size_t(index)];
     if (!o.Enabled())
         return SkinState::Disabled;
-    if (index == m_pressed && (m_dragging || m_pressed_inside))
+    if ((index == m_pressed && (m_dragging || m_pressed_inside)) || index == m_key_pressed)
         return SkinState::Pressed;
     if (index == m_hover && (m_pressed == -1 || m_pressed == index))
         return SkinState::Hover;
@@ -190,8 +238,7 @@ void SkinSurface::set_hover(int index)
     update_element(old);
     update_element(index);
     const bool interactive = index >= 0 && m_objects[size_t(index)]->Enabled() &&
-                             (m_objects[size_t(index)]->definition().clickable ||
-                              m_objects[size_t(index)]->Kind() == QLatin1String("slider"));
+                             m_objects[size_t(index)]->definition().focusable();
     if (interactive)
         setCursor(Qt::PointingHandCursor);
     else
@@ -215,6 +262,8 @@ void SkinSurface::paintEvent(QPaintEvent *event)
         paint_element(p, o.definition(), state_of(int(i)), o.Text(),
                       dragged ? m_drag_position : o.GetPosition(), dpr);
     }
+    if (m_ring && hasFocus() && m_focus >= 0)
+        paint_focus_ring(p, m_objects[size_t(m_focus)]->definition(), state_of(m_focus));
 }
 
 void SkinSurface::mousePressEvent(QMouseEvent *event)
@@ -222,6 +271,7 @@ void SkinSurface::mousePressEvent(QMouseEvent *event)
     const int code = button_code(event->button());
     if (code == 0)
         return;
+    show_ring(false);
     if (m_pressed != -1) {
         // The release of the earlier press never came (a modal dialog opened from
         // a handler took it): forget that press rather than ignore the mouse for good.
@@ -330,9 +380,15 @@ bool SkinSurface::event(QEvent *event)
     if (event->type() == QEvent::ToolTip) {
         auto *help = static_cast<QHelpEvent *>(event);
         const int index = element_at(help->pos());
-        if (index >= 0 && !m_objects[size_t(index)]->definition().tooltip.isEmpty()) {
-            const SkinElementDef &def = m_objects[size_t(index)]->definition();
-            QToolTip::showText(help->globalPos(), def.tooltip, this, def.rect);
+        if (index >= 0 && !(m_objects[size_t(index)]->definition().tooltip.isEmpty() &&
+                            m_objects[size_t(index)]->shortcut().isEmpty())) {
+            const SkinObject &o = *m_objects[size_t(index)];
+            QString tip = o.definition().tooltip;
+            if (tip.isEmpty())
+                tip = o.accessible_name();
+            if (!o.shortcut().isEmpty() && !tip.contains(o.shortcut()))
+                tip += QStringLiteral(" (%1)").arg(o.shortcut());
+            QToolTip::showText(help->globalPos(), tip, this, o.definition().rect);
         } else {
             QToolTip::hideText();
             event->ignore();

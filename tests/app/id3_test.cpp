@@ -429,9 +429,9 @@ TEST(EditorBoxes, FocusOrderKeyFilterAndPendingModeResetAndComment)
     while_open(
         d, [&] { app.click(QStringLiteral("ID3")); },
         [&] {
-            const QWidget *order[] = {d->edt_artist, d->edt_album, d->edt_year,   d->edt_comment,
-                                      d->cb_genre,   d->btn_ok,    d->btn_cancel, d->btn_reset,
-                                      d->edt_title,  d->edt_track, d->edt_artist};
+            const QWidget *order[] = {d->edt_artist, d->edt_album,   d->edt_year,  d->edt_track,
+                                      d->cb_genre,   d->edt_comment, d->btn_ok,    d->btn_reset,
+                                      d->btn_cancel, d->edt_title,   d->edt_artist};
             EXPECT_EQ(QApplication::focusWidget(), order[0]);
             for (size_t i = 1; i < std::size(order); ++i) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

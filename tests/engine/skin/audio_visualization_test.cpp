@@ -7,6 +7,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <set>
 
 namespace
 {
@@ -145,6 +146,40 @@ TEST(LevelDisplay, BarsAreSpotsOfTwoWithOnePixelGaps)
     // The lowest bar, far below 1 kHz, stays dark at the top.
     EXPECT_FALSE(is_bar_green(img.pixelColor(1, 2)));
 }
+
+// At 1.25x and 1.5x a logical 2 + 1 pixel pitch would round to rows of
+// uneven height: every spot and every gap must stay alike in device pixels.
+class LevelScale : public ::testing::TestWithParam<double>
+{
+};
+
+TEST_P(LevelScale, SpotsAndGapsKeepOneHeight)
+{
+    const double dpr = GetParam();
+    TAudioVisualizationEx2 w;
+    w.ShowArray(sine(1000, 1024, 1.0));
+    QImage img(w.size() * dpr, QImage::Format_RGB32);
+    img.setDevicePixelRatio(dpr);
+    w.render(&img);
+    const int bar = loudest_bar(w.bar_levels());
+    const int x = int(((bar + 0.5) * 108 / 20) * dpr);
+    std::vector<int> lit, dark; // run lengths up the column, the lowest first
+    int y = img.height() - 1;
+    while (y >= 0) {
+        const bool green = is_bar_green(img.pixelColor(x, y));
+        int run = 0;
+        for (; y >= 0 && is_bar_green(img.pixelColor(x, y)) == green; --y)
+            ++run;
+        (green ? lit : dark).push_back(run);
+    }
+    ASSERT_GE(lit.size(), 15u);
+    dark.pop_back(); // above the top spot
+    EXPECT_EQ(std::set<int>(lit.begin(), lit.end()).size(), 1u) << lit.front();
+    EXPECT_EQ(std::set<int>(dark.begin(), dark.end()).size(), 1u) << dark.front();
+    EXPECT_GE(dark.front(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, LevelScale, ::testing::Values(1.0, 1.25, 1.5, 2.0));
 
 TEST(LevelDisplay, AnEmptyArrayClearsBarsAndTicks)
 {

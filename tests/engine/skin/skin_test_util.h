@@ -45,14 +45,16 @@ inline QByteArray test_skin()
     return R"({"forms": {
       "Main": {"size": [200, 100], "background": "#000000", "elements": [
         {"name": "Go", "kind": "button", "rect": [10, 10, 60, 30], "tooltip": "Go now",
-         "look": {"normal": {"background": "#ff0000"}, "hover": {"background": "#00ff00"},
+         "look": {"normal": {"background": "#ff0000", "focus": {"color": "#ff00ff", "offset": 2}},
+                  "hover": {"background": "#00ff00"},
                   "pressed": {"background": "#0000ff"}, "disabled": {"background": "#808080"}}},
         {"name": "Label", "kind": "text", "rect": [80, 10, 110, 30], "text": "",
          "look": {"normal": {"color": "#ffffff", "font": {"size": 20, "weight": "bold"}}}},
         {"name": "Bar", "kind": "slider", "rect": [10, 50, 180, 20],
          "look": {"normal": {"track": {"height": 4, "background": "#333333"}, "fill": "#00ffff",
                              "thumb": {"size": 10, "background": "#ffffff"}}}},
-        {"name": "Picture", "kind": "image", "rect": [10, 80, 30, 15], "clickable": true}
+        {"name": "Picture", "kind": "image", "rect": [10, 80, 30, 15], "clickable": true,
+         "accessible_name": "Snapshot"}
       ]},
       "Other": {"size": [120, 60], "background": "#123456", "elements": [
         {"name": "Go", "kind": "button", "rect": [0, 0, 50, 20]}

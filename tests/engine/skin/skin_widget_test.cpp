@@ -307,6 +307,10 @@ TEST_F(SkinWindow, TooltipNamesTheElement)
     QCoreApplication::sendEvent(surface(), &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("Go now"));
     QToolTip::hideText();
+    go->SetShortcut(QStringLiteral("Ctrl+G")); // the command's key joins the skin's text
+    QCoreApplication::sendEvent(surface(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Go now (Ctrl+G)"));
+    QToolTip::hideText();
 }
 
 TEST_F(SkinWindow, HandlersMayReplaceTheFormInsideTheirOwnEvent)
@@ -389,6 +393,7 @@ TEST(SkinBitmaps, TheTwoTimesVariantIsDrawnOnHighDensityTargets)
     skin.ApplySkinForm(&window, QStringLiteral("F"));
     EXPECT_EQ(grab_image(window, 1.0).pixelColor(20, 20), QColor(Qt::red));
     EXPECT_EQ(grab_image(window, 2.0).pixelColor(40, 40), QColor(Qt::blue));
+    EXPECT_EQ(grab_image(window, 1.25).pixelColor(25, 25), QColor(Qt::blue));
 }
 
 } // namespace
