@@ -2,6 +2,8 @@
 
 #include <opus/opusenc.h>
 
+#include <vector>
+
 namespace
 {
 
@@ -78,6 +80,7 @@ void OpusWriter::open(const QString &path)
 {
     release();
     m_error.clear();
+    m_frames = 0;
     if (!plausible(m_settings))
         throw EngineError(QStringLiteral("Unsupported Opus format: %1 channels, %2 kbit/s")
                               .arg(m_settings.channels)
@@ -117,6 +120,7 @@ void OpusWriter::write(const int16_t *samples, size_t count)
     if (frames == 0)
         return;
     check(ope_encoder_write(m_encoder->enc, samples, static_cast<int>(frames)), "encode");
+    m_frames += static_cast<int64_t>(frames);
 }
 
 void OpusWriter::close()
@@ -125,6 +129,12 @@ void OpusWriter::close()
         return;
     // After a failed write the pages before it stay as they are.
     const bool finish = m_error.isEmpty() && m_file.is_open();
+    if (finish && m_frames == 0) {
+        // The encoder cannot end a stream that holds no audio at all: give it
+        // its shortest frame of silence.
+        const std::vector<int16_t> silence(120 * static_cast<size_t>(m_settings.channels), 0);
+        ope_encoder_write(m_encoder->enc, silence.data(), 120);
+    }
     const int result = finish ? ope_encoder_drain(m_encoder->enc) : OPE_OK;
     const QString error = m_error;
     release();

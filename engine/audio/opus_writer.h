@@ -43,4 +43,5 @@ private:
     Encoder *m_encoder = nullptr;
     RawOutputFile m_file;
     QString m_error;
+    int64_t m_frames = 0; // written since open
 };

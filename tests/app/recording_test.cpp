@@ -462,7 +462,8 @@ TEST_F(Recording, DialogNamingReplacesTheExtensionAndRemembersTheFolder)
     EXPECT_EQ(app.dialogs->last_save_folder, Tfm_main::default_recorder_folder());
     EXPECT_EQ(
         app.dialogs->last_save_filter,
-        QStringLiteral("MP3 Files(*.mp3);;WMA Files(*.wma);;WAV Files(*.wav);;OGG Files(*.ogg)"));
+        QStringLiteral("MP3 Files(*.mp3);;WMA Files(*.wma);;WAV Files(*.wav);;OGG Files(*.ogg);;"
+                       "FLAC Files(*.flac);;Opus Files(*.opus)"));
     EXPECT_EQ(app.main->current_file, out.filePath(QStringLiteral("take one.mp3")));
     EXPECT_EQ(read_setting(QStringLiteral("basic"), QStringLiteral("save path")), out.path());
     app.push_seconds(0.3);

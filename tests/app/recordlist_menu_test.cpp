@@ -141,8 +141,8 @@ TEST(RecordListAdd, ThreeFilesWithTheSecondMissingAndTheStoredFolder)
     EXPECT_EQ(app.dialogs->last_add_folder, QStringLiteral(VELQUOR_APP_DIR));
     EXPECT_EQ(read_setting("playlist", "file path"), QStringLiteral("<missing>"))
         << "cancel stores nothing";
-    EXPECT_TRUE(app.dialogs->last_add_filter.startsWith(
-        QStringLiteral("All Supported Files (*.mp3 *.wav *.wma *.ogg);;MP3 Files(*.mp3);;")));
+    EXPECT_TRUE(app.dialogs->last_add_filter.startsWith(QStringLiteral(
+        "All Supported Files (*.mp3 *.wav *.wma *.ogg *.flac *.opus);;MP3 Files(*.mp3);;")));
 
     bool disabled_meanwhile = false;
     app.dialogs->while_box = [&] {
