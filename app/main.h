@@ -11,6 +11,7 @@
 #include "recordlist.h"
 #include "schedule_rule.h"
 #include "services.h"
+#include "sound_trigger.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -182,6 +183,19 @@ private:
 
     // recording helpers
     bool set_up_format(int format_index, QString &extension);
+    bool open_recording_file(); // the next file: name, file, list entry
+    void start_capture();
+    bool take_block(const SampleArray &block);
+    // sound-activated recording (main_trigger.cpp)
+    void arm_recording();
+    bool run_trigger(const std::vector<SoundTrigger::Action> &actions);
+    struct FileClosed {
+        int duration_ms = 0;
+        bool tags_written = true;
+    };
+    FileClosed close_recording_file(); // closed, tagged, its entry finished
+    void tell_file_faults(const FileClosed &closed);
+    void trigger_tick();
     QString output_path(const QString &extension, const QString &dialog_name);
     bool write_block(const SampleArray &block);
     bool write_tags();
@@ -217,6 +231,11 @@ private:
 
     ScheduleWindow m_schedule_done;    // the window this run recorded (or tried to)
     int64_t m_scheduled_before_ms = 0; // a scheduled run's earlier files, when the limit split it
+
+    QString m_extension;   // of the files of this recording
+    QString m_dialog_name; // the name the save dialog gave, empty for date-and-time names
+    std::unique_ptr<SoundTrigger> m_trigger; // sound decides when files begin and end
+    qsizetype m_files_before_arming = 0;
 
     QString m_record_file;
     QSet<QString> m_recorded_paths; // this run's recordings: never overwritten by a later one

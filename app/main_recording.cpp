@@ -11,6 +11,7 @@
 #include "settings_file.h"
 #include "skin/audio_visualization.h"
 #include "skin/skin.h"
+#include "sound_trigger.h"
 #include "value_lists.h"
 
 #include <QCoreApplication>
@@ -71,11 +72,21 @@ void Tfm_main::start_recording()
     }
     format_index = safe_position(format_index, output_formats.size(), 0);
 
-    QString extension;
-    if (!set_up_format(format_index, extension))
+    if (!set_up_format(format_index, m_extension))
         return;
+    m_dialog_name = dialog_name;
+    if (settings_file->boolean(keys::trigger::enable)) {
+        arm_recording();
+        return;
+    }
+    if (!open_recording_file())
+        return;
+    start_capture();
+}
 
-    const QString path = output_path(extension, dialog_name);
+bool Tfm_main::open_recording_file()
+{
+    const QString path = output_path(m_extension, m_dialog_name);
     const QString previous_file = current_file;
     const int previous_item = current_item_index;
     current_file = path;
@@ -100,23 +111,28 @@ void Tfm_main::start_recording()
         recording = false;
         m_services.dialogs->message_box(this, QStringLiteral("Failed to create file ") + path,
                                         QStringLiteral("Error!"));
-        return;
+        return false;
     }
     m_record_file = path;
     m_recorded_paths.insert(QFileInfo(path).absoluteFilePath());
     m_write_failed = false;
-
     record_item_index =
         m_list->append_entry(QFileInfo(path).fileName(), path, QStringLiteral("__:__:__"));
+    m_list->set_image(record_item_index, image_recording);
+    return true;
+}
+
+void Tfm_main::start_capture()
+{
     AudioRecord->SetWaveFormat(AudioFileRecord->SampleRate(), AudioFileRecord->Channels());
     AudioRecord->setBlockSize(AudioRecord->MillisecondsToSamples(200));
     AudioRecord->Start();
     AudioVisualizationEx->setChannels(AudioFileRecord->Channels());
     AudioVisualizationEx->show();
     AudioVisualizationEx->raise();
-    m_list->set_image(record_item_index, image_recording);
-    m_services.inhibitor->acquire(QStringLiteral("Recording ") + QFileInfo(path).fileName());
-
+    m_services.inhibitor->acquire(m_trigger ? QStringLiteral("Waiting for sound to record")
+                                            : QStringLiteral("Recording ") +
+                                                  QFileInfo(m_record_file).fileName());
     if (AudioRecord->ErrorCode() != 0)
         capture_failed();
 }
@@ -188,7 +204,11 @@ QString Tfm_main::output_path(const QString &extension, const QString &dialog_na
             chosen.suffix().isEmpty()
                 ? chosen.filePath()
                 : chosen.filePath().left(chosen.filePath().size() - chosen.suffix().size() - 1);
-        return base + extension;
+        // The files that sound starts one after the other share the name asked for.
+        QString path = base + extension;
+        for (int n = 2; m_recorded_paths.contains(QFileInfo(path).absoluteFilePath()); ++n)
+            path = base + QStringLiteral("_%1").arg(n) + extension;
+        return path;
     }
     QString folder = settings_file->text(keys::format::path);
     if (folder.trimmed().isEmpty())
@@ -222,7 +242,7 @@ void Tfm_main::drain_capture()
     const auto take_all = [this] {
         for (SampleArray block = AudioRecord->GetArray(); !block.empty();
              block = AudioRecord->GetArray())
-            write_block(block);
+            take_block(block);
     };
     // The sound of the moment of the click may still be on its way from the
     // server: wait for it (bounded by the capture component), repainting but
@@ -243,6 +263,8 @@ void Tfm_main::pause_recording()
 {
     if (!recording || record_paused || m_starting || m_finishing)
         return;
+    if (m_trigger && !m_trigger->file_open())
+        return; // waiting for sound: as idle as it looks, nothing to pause
     // Ended first, so the count includes everything this run put in the file.
     m_finishing = true;
     m_stop_owed = false;
@@ -301,35 +323,56 @@ void Tfm_main::finish_recording(bool split)
     else
         AudioRecord->Stop();
     drain_capture();
+    if (m_trigger)
+        run_trigger(m_trigger->finish());
     m_finishing = false;
     if (!split)
         m_stop_owed = false; // one that came during this stop is done with it
     AudioVisualizationEx->ShowArray({});
-    const int duration_ms = AudioFileRecord->Duration();
-    AudioFileRecord->CloseFile();
+    // Waiting for sound, a recording may end without a file.
+    const bool had_file = !m_trigger || m_trigger->file_open();
+    const FileClosed closed = had_file ? close_recording_file() : FileClosed{};
+    // No "Waiting for sound" left behind: the last file made, or nothing.
+    if (!had_file)
+        set_label(file_name_label, m_recorded_paths.size() > m_files_before_arming
+                                       ? QFileInfo(m_record_file).fileName()
+                                       : QString());
+    m_trigger.reset();
     // A split by the limit goes on with the scheduled run in the next file.
     if (split)
-        m_scheduled_before_ms += duration_ms;
+        m_scheduled_before_ms += closed.duration_ms;
     else
         end_scheduled_run();
-    const bool tags_written = write_tags();
-    pending_title.clear();
-    pending_track = -1;
-    if (m_list)
-        m_list->set_length_text(record_item_index, clock_text(duration_ms / 1000));
     recording = false;
     record_paused = false;
-    if (m_list)
-        m_list->set_image(record_item_index, image_idle);
     AudioVisualizationEx->hide();
     recorded_before_pause = 0;
     m_services.inhibitor->release();
-
     // Told only now that the recording is over, so that whatever runs while a
     // box is open finds the program idle.
+    tell_file_faults(closed);
+}
+
+Tfm_main::FileClosed Tfm_main::close_recording_file()
+{
+    FileClosed closed;
+    closed.duration_ms = AudioFileRecord->Duration();
+    AudioFileRecord->CloseFile();
+    closed.tags_written = write_tags();
+    pending_title.clear();
+    pending_track = -1;
+    if (m_list) {
+        m_list->set_length_text(record_item_index, clock_text(closed.duration_ms / 1000));
+        m_list->set_image(record_item_index, image_idle);
+    }
+    return closed;
+}
+
+void Tfm_main::tell_file_faults(const FileClosed &closed)
+{
     if (m_write_failed)
         report_write_failure();
-    else if (!tags_written && duration_ms > 0)
+    else if (!closed.tags_written && closed.duration_ms > 0)
         m_services.dialogs->message_box(this,
                                         QStringLiteral("The tags could not be written into ") +
                                             m_record_file + QLatin1Char('.'),
@@ -373,8 +416,15 @@ void Tfm_main::AudioRecordEndArrayRecord(QObject *Sender, int nBlock)
         return;
     }
     const SampleArray block = AudioRecord->GetArray();
-    if (!block.empty() && !write_block(block))
+    if (!block.empty() && !take_block(block))
         stop_recording();
+}
+
+bool Tfm_main::take_block(const SampleArray &block)
+{
+    if (m_trigger)
+        return run_trigger(m_trigger->feed(block));
+    return write_block(block);
 }
 
 void Tfm_main::capture_failed()
@@ -430,6 +480,10 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
     if (!recording || record_paused)
         return;
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
+    if (m_trigger) {
+        trigger_tick();
+        return;
+    }
     const int64_t ms =
         AudioRecord->SamplesToMilliseconds(AudioRecord->RunSamples() + recorded_before_pause);
     const int64_t seconds = ms / 1000;

@@ -103,6 +103,7 @@ void Tfm_option::build_frame()
     auto *source = new QTreeWidgetItem(tv, {QStringLiteral("Recording Source")});
     new QTreeWidgetItem(tv, {QStringLiteral("Schedule")});
     new QTreeWidgetItem(tv, {QStringLiteral("File Length Limitation")});
+    new QTreeWidgetItem(tv, {QStringLiteral("Sound Activation")});
     auto *format = new QTreeWidgetItem(tv, {QStringLiteral("Output Format")});
     for (const char *child : {"MP3", "WMA", "WAV", "OGG", "FLAC", "Opus"})
         new QTreeWidgetItem(format, {QString::fromLatin1(child)});
@@ -118,6 +119,7 @@ void Tfm_option::build_frame()
     pnl_source = build_source_page();
     pnl_schedule = build_schedule_page();
     pnl_limit = build_limit_page();
+    pnl_trigger = build_trigger_page();
     pnl_format = build_format_page();
     pnl_mp3 = build_mp3_page();
     pnl_wma = build_wma_page();
@@ -126,8 +128,8 @@ void Tfm_option::build_frame()
     pnl_flac = build_flac_page();
     pnl_opus = build_opus_page();
     pnl_about = build_about_page();
-    pages = {pnl_source, pnl_schedule, pnl_limit, pnl_format, pnl_mp3,  pnl_wma,
-             pnl_wav,    pnl_ogg,      pnl_flac,  pnl_opus,   pnl_about};
+    pages = {pnl_source, pnl_schedule, pnl_limit, pnl_trigger, pnl_format, pnl_mp3,
+             pnl_wma,    pnl_wav,      pnl_ogg,   pnl_flac,    pnl_opus,   pnl_about};
     for (QWidget *page : pages)
         stack->addWidget(page);
     separator(this, QFrame::HLine, QRect(0, 316, 400, 2));
@@ -310,6 +312,7 @@ void Tfm_option::FormShow()
     cb_ogg_qualityClick();
 
     show_flac_opus(f);
+    show_trigger(f);
 }
 
 void Tfm_option::btn_okClick()
@@ -397,6 +400,7 @@ void Tfm_option::btn_okClick()
     f.set_boolean(keys::ogg::enable_quality, cb_ogg_quality->isChecked());
     f.set_integer(keys::ogg::quality, ud_ogg_quality->value());
     store_flac_opus(f);
+    store_trigger(f);
     try {
         f.commit_batch();
     } catch (const SettingsWriteError &e) {
@@ -468,4 +472,5 @@ void Tfm_option::btn_defaultClick()
     edt_ogg_quality->setEnabled(true);
 
     default_flac_opus();
+    default_trigger();
 }

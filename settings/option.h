@@ -1,5 +1,5 @@
 #pragma once
-// Tfm_option: the settings dialog, eleven pages chosen from the tree `tv`.
+// Tfm_option: the settings dialog, twelve pages chosen from the tree `tv`.
 // Shown modally by the main window; every showing reloads the pages from the
 // settings file except Recording Source, whose lists and volume stay as the
 // user or start-up left them. "Ok" writes every key in one replacement of
@@ -14,9 +14,9 @@
 //
 // Files: option.cpp (frame, tree, FormShow, Ok, Cancel, Default),
 // option_pages.cpp (the pages' controls), option_formats.cpp (the FLAC and
-// Opus pages), option_widgets.cpp (what pages are built from), option_rules.cpp (enabling rules,
-// time validation, numeric edits, links), option_source.cpp (devices,
-// lines, volume).
+// Opus pages), option_trigger.cpp (Sound Activation), option_widgets.cpp (what pages are built
+// from), option_rules.cpp (enabling rules, time validation, numeric edits, links),
+// option_source.cpp (devices, lines, volume).
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -60,7 +60,7 @@ class Tfm_option : public QDialog
     Q_OBJECT
 public:
     static constexpr int device_name_role = Qt::UserRole + 1;
-    static constexpr int page_count = 11;
+    static constexpr int page_count = 12;
 
     explicit Tfm_option(QWidget *parent = nullptr);
     void set_context(OptionContext context);
@@ -93,6 +93,7 @@ public:
     void rb_datenameClick();
     void btn_browseClick();
     void cb_vbrClick();
+    void cb_triggerClick();
     void rb_cdqualityClick();
     void rb_customClick();
     void cb_ogg_qualityClick();
@@ -109,8 +110,9 @@ public:
     QTreeWidget *tv = nullptr;
     std::array<QWidget *, page_count> pages{};
     QWidget *pnl_source = nullptr, *pnl_schedule = nullptr, *pnl_limit = nullptr,
-            *pnl_format = nullptr, *pnl_mp3 = nullptr, *pnl_wma = nullptr, *pnl_wav = nullptr,
-            *pnl_ogg = nullptr, *pnl_flac = nullptr, *pnl_opus = nullptr, *pnl_about = nullptr;
+            *pnl_trigger = nullptr, *pnl_format = nullptr, *pnl_mp3 = nullptr, *pnl_wma = nullptr,
+            *pnl_wav = nullptr, *pnl_ogg = nullptr, *pnl_flac = nullptr, *pnl_opus = nullptr,
+            *pnl_about = nullptr;
     QPushButton *btn_ok = nullptr, *btn_default = nullptr, *btn_cancel = nullptr;
 
     // Recording Source
@@ -125,6 +127,11 @@ public:
     // File Length Limitation
     QCheckBox *cb_limit = nullptr, *cb_stop = nullptr, *cb_new = nullptr;
     QLineEdit *edt_timelimit = nullptr;
+    // Sound Activation
+    QCheckBox *cb_trigger = nullptr;
+    QSpinBox *ud_trigger_start = nullptr, *ud_trigger_after = nullptr, *ud_trigger_pre = nullptr,
+             *ud_trigger_silence = nullptr, *ud_trigger_silence_time = nullptr;
+    QComboBox *cb_trigger_on_silence = nullptr;
     // Output Format
     QRadioButton *rb_datename = nullptr, *rb_customname = nullptr;
     QComboBox *cb_format = nullptr;
@@ -181,6 +188,7 @@ private:
     QWidget *build_wav_page();
     QWidget *build_ogg_page();
     QWidget *build_flac_page();
+    QWidget *build_trigger_page();
     QWidget *build_opus_page();
     QWidget *build_about_page();
     QWidget *new_page(const QString &banner_title);
@@ -190,6 +198,10 @@ private:
     void store_flac_opus(SettingsFile &f) const;
     void default_flac_opus();
     void select_opus_bitrate(int kbps);
+    // The Sound Activation page's part of the same.
+    void show_trigger(const SettingsFile &f);
+    void store_trigger(SettingsFile &f) const;
+    void default_trigger();
 
     void show_page(int index);
     void information(const QString &text);

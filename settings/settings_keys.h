@@ -118,6 +118,17 @@ inline constexpr Key application{"opus", "application", Kind::integer, 0, Dynami
 inline constexpr Key complexity{"opus", "complexity", Kind::integer, 10, Dynamic::none, true};
 } // namespace opus
 
+namespace trigger {
+inline constexpr Key enable{"trigger", "enable", Kind::boolean, 0, Dynamic::none, true};
+inline constexpr Key start_level{"trigger", "start level", Kind::integer, -40, Dynamic::none, true}; // dB
+inline constexpr Key start_after{"trigger", "start after", Kind::integer, 100, Dynamic::none, true}; // ms
+inline constexpr Key pre_record{"trigger", "pre record", Kind::integer, 2, Dynamic::none, true}; // s
+inline constexpr Key silence_level{"trigger", "silence level", Kind::integer, -50, Dynamic::none, true};
+inline constexpr Key silence_time{"trigger", "silence time", Kind::integer, 5, Dynamic::none, true}; // s
+// 0 pause until sound comes back, 1 stop, 2 finish the file and wait for the next sound
+inline constexpr Key on_silence{"trigger", "on silence", Kind::integer, 0, Dynamic::none, true};
+} // namespace trigger
+
 // The whole table, for what walks every key (tests, tools).
 inline constexpr std::array all{
     &source::source, &source::device, &source::device_name, &source::line_name,
@@ -133,6 +144,8 @@ inline constexpr std::array all{
     &ogg::enable_quality, &ogg::quality,
     &flac::frequency, &flac::channel, &flac::bit, &flac::level,
     &opus::bitrate, &opus::channel, &opus::application, &opus::complexity,
+    &trigger::enable, &trigger::start_level, &trigger::start_after, &trigger::pre_record,
+    &trigger::silence_level, &trigger::silence_time, &trigger::on_silence,
 };
 // clang-format on
 

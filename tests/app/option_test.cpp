@@ -111,7 +111,7 @@ TEST_F(Options, TheFrameIsLaidOutAsDesigned)
     for (QTreeWidgetItemIterator it(o->tv); *it; ++it)
         nodes << (*it)->text(0);
     EXPECT_EQ(nodes, QStringList({"Recording Source", "Schedule", "File Length Limitation",
-                                  "Output Format", "MP3", "WMA", "WAV", "OGG", "FLAC", "Opus",
+                                  "Sound Activation", "Output Format", "MP3", "WMA", "WAV", "OGG", "FLAC", "Opus",
                                   "About"}));
     for (QPushButton *b : {o->btn_ok, o->btn_default, o->btn_cancel}) {
         EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->text().toStdString();
@@ -125,14 +125,14 @@ TEST_F(Options, TheFrameIsLaidOutAsDesigned)
 
     // A click on a node chooses its page; keys only move the selection.
     show(o);
-    QTreeWidgetItem *wav = o->tv->topLevelItem(3)->child(2);
+    QTreeWidgetItem *wav = o->tv->topLevelItem(4)->child(2);
     const QRect r = o->tv->visualItemRect(wav);
     QTest::mouseClick(o->tv->viewport(), Qt::LeftButton, {}, r.center());
     QTest::qWait(20);
-    EXPECT_EQ(o->current_page(), 6);
+    EXPECT_EQ(o->current_page(), 7);
     QTest::keyClick(o->tv, Qt::Key_Down);
     QTest::qWait(20);
-    EXPECT_EQ(o->current_page(), 6);
+    EXPECT_EQ(o->current_page(), 7);
     o->hide();
     show(o); // every showing starts on Recording Source
     EXPECT_EQ(o->current_page(), 0);

@@ -602,3 +602,23 @@ TEST_F(Recording, ClosingTheWindowFinishesTheRecording)
 }
 
 } // namespace
+
+// Waiting for sound there is no file to pause, and a stop leaves none behind.
+TEST_F(Recording, WaitingForSoundPauseDoesNothingAndStopLeavesNoFile)
+{
+    put_setting(keys::trigger::enable, QStringLiteral("1"));
+    AppHarness app;
+    app.click(QStringLiteral("Record"));
+    ASSERT_TRUE(app.main->recording);
+    EXPECT_EQ(app.label(QStringLiteral("File Name")), QStringLiteral("Waiting for sound"));
+    app.capture->push(SampleArray(44100 * 2, 0)); // a second of silence
+    app.settle();
+    app.click(QStringLiteral("Pause"));
+    EXPECT_FALSE(app.main->record_paused);
+    app.click(QStringLiteral("Stop"));
+    EXPECT_FALSE(app.main->recording);
+    EXPECT_EQ(app.list->count(), 0);
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+    EXPECT_TRUE(app.label(QStringLiteral("File Name")).isEmpty());
+    EXPECT_FALSE(app.inhibitor->held());
+}
