@@ -184,6 +184,7 @@ private:
     // recording helpers
     bool set_up_format(int format_index, QString &extension);
     bool open_recording_file(); // the next file: name, file, list entry
+    QString choose_sources();   // the capture's second source or application; its text
     void start_capture();
     bool take_block(const SampleArray &block);
     // sound-activated recording (main_trigger.cpp)

@@ -192,8 +192,29 @@ bool Tfm_main::set_up_format(int format_index, QString &extension)
     }
     extension = f.extension;
     if (!f.summary.isEmpty())
-        set_label(format_label, f.summary);
+        set_label(format_label, f.summary + choose_sources());
     return true;
+}
+
+QString Tfm_main::choose_sources()
+{
+    CaptureSources sources;
+    sources.application = settings_file->text(keys::source::application);
+    if (settings_file->boolean(keys::source::mix)) {
+        sources.mix_source = settings_file->text(keys::source::mix_device);
+        sources.mix_level = std::clamp(settings_file->integer(keys::source::mix_level), 0, 100);
+    }
+    AudioRecord->setSources(sources);
+    // The "Format" text says what is recorded besides the line, or instead of it.
+    if (!sources.application.isEmpty())
+        return QStringLiteral("  (") + sources.application + QLatin1Char(')');
+    if (sources.mix_source.isEmpty())
+        return {};
+    QString name = sources.mix_source;
+    for (const auto &[server_name, shown] : AudioRecord->SourceNames())
+        if (server_name == sources.mix_source)
+            name = shown;
+    return QStringLiteral("  + ") + name;
 }
 
 QString Tfm_main::output_path(const QString &extension, const QString &dialog_name)

@@ -313,6 +313,7 @@ void Tfm_option::FormShow()
 
     show_flac_opus(f);
     show_trigger(f);
+    show_mix(f);
 }
 
 void Tfm_option::btn_okClick()
@@ -401,6 +402,7 @@ void Tfm_option::btn_okClick()
     f.set_integer(keys::ogg::quality, ud_ogg_quality->value());
     store_flac_opus(f);
     store_trigger(f);
+    store_mix(f);
     try {
         f.commit_batch();
     } catch (const SettingsWriteError &e) {

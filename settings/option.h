@@ -102,9 +102,10 @@ public:
     void Label50Click();
     void lbl_webClick();
     void lbl_emailClick();
-    // The server's devices changed: lists refilled, the chosen device and
-    // line kept by name.
+    // The server's devices changed, or a program started or stopped playing:
+    // lists refilled, the chosen device, line, second source and program kept.
     void devices_changed();
+    void cb_mix_sourceChange();
 
     // the frame
     QTreeWidget *tv = nullptr;
@@ -119,6 +120,9 @@ public:
     QComboBox *cb_source = nullptr;
     QComboBox *cb_device = nullptr;
     QSlider *tb_volume = nullptr;
+    QComboBox *cb_mix_source = nullptr; // "None" and every source, by server name
+    QSpinBox *ud_mix_level = nullptr;
+    QComboBox *cb_application = nullptr; // "Any" and the programs playing now
     // Schedule
     QRadioButton *rb_disable = nullptr, *rb_day = nullptr, *rb_week = nullptr,
                  *rb_special = nullptr;
@@ -198,6 +202,10 @@ private:
     void store_flac_opus(SettingsFile &f) const;
     void default_flac_opus();
     void select_opus_bitrate(int kbps);
+    // The second source and the application on the Recording Source page.
+    void fill_mix_lists(const QString &mix_source, const QString &application);
+    void show_mix(const SettingsFile &f);
+    void store_mix(SettingsFile &f) const;
     // The Sound Activation page's part of the same.
     void show_trigger(const SettingsFile &f);
     void store_trigger(SettingsFile &f) const;

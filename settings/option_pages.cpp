@@ -92,6 +92,28 @@ QWidget *Tfm_option::build_source_page()
     vl->addWidget(note(QStringLiteral("Please low the volume as possible, the lower the "
                                       "volume, the better the quality. "),
                        volume));
+
+    QGroupBox *more = group(QStringLiteral("More to Record"), page);
+    auto *g = grid(more);
+    cb_mix_source = list(QStringLiteral("cb_mix_source"), {}, more);
+    ud_mix_level = new QSpinBox(more);
+    ud_mix_level->setObjectName(QStringLiteral("ud_mix_level"));
+    ud_mix_level->setRange(0, 100);
+    ud_mix_level->setSuffix(QStringLiteral(" %"));
+    cb_application = list(QStringLiteral("cb_application"), {}, more);
+    QLabel *also = label("Also record: ", more);
+    QLabel *level = label("Level: ", more);
+    QLabel *only = label("Only this application: ", more);
+    also->setBuddy(cb_mix_source);
+    level->setBuddy(ud_mix_level);
+    only->setBuddy(cb_application);
+    g->addWidget(also, 0, 0);
+    g->addWidget(cb_mix_source, 0, 1);
+    g->addWidget(level, 1, 0);
+    g->addWidget(ud_mix_level, 1, 1, Qt::AlignLeft);
+    g->addWidget(only, 2, 0);
+    g->addWidget(cb_application, 2, 1);
+    g->setColumnStretch(1, 1);
     static_cast<QVBoxLayout *>(page->layout())->addStretch();
     return page;
 }

@@ -63,6 +63,7 @@ void Tfm_option::connect_rules()
         });
 
     connect(cb_source, &QComboBox::activated, this, &Tfm_option::cb_sourceChange);
+    connect(cb_mix_source, &QComboBox::activated, this, &Tfm_option::cb_mix_sourceChange);
     connect(cb_device, &QComboBox::activated, this, &Tfm_option::cb_deviceChange);
     connect(tb_volume, &QSlider::valueChanged, this, &Tfm_option::tb_volumeChange);
 }

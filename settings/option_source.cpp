@@ -129,11 +129,67 @@ void Tfm_option::tb_volumeChange()
         QToolTip::showText(QCursor::pos(), QString::number(tb_volume->value()), tb_volume);
 }
 
+void Tfm_option::fill_mix_lists(const QString &mix_source, const QString &application)
+{
+    TAudioRecord2 *record = m_context.AudioRecord;
+    const QSignalBlocker quiet_mix(cb_mix_source), quiet_application(cb_application);
+    cb_mix_source->clear();
+    cb_mix_source->addItem(QStringLiteral("None"), QString());
+    if (record)
+        for (const auto &[server_name, shown] : record->SourceNames())
+            cb_mix_source->addItem(shown, server_name);
+    int at = mix_source.isEmpty() ? 0 : cb_mix_source->findData(mix_source);
+    if (at < 0) {
+        // Not there now (unplugged): kept, so that "Ok" does not forget it.
+        cb_mix_source->addItem(mix_source, mix_source);
+        at = cb_mix_source->count() - 1;
+    }
+    cb_mix_source->setCurrentIndex(at);
+    cb_application->clear();
+    cb_application->addItem(QStringLiteral("Any"), QString());
+    if (record)
+        for (const QString &name : record->PlayingApplications())
+            cb_application->addItem(name, name);
+    at = application.isEmpty() ? 0 : cb_application->findData(application);
+    if (at < 0) {
+        // Recorded once it plays; silence until then.
+        cb_application->addItem(application, application);
+        at = cb_application->count() - 1;
+    }
+    cb_application->setCurrentIndex(at);
+    cb_mix_sourceChange();
+}
+
+void Tfm_option::cb_mix_sourceChange()
+{
+    ud_mix_level->setEnabled(cb_mix_source->currentIndex() > 0);
+}
+
+void Tfm_option::show_mix(const SettingsFile &f)
+{
+    fill_mix_lists(f.boolean(keys::source::mix) ? f.text(keys::source::mix_device) : QString(),
+                   f.text(keys::source::application));
+    ud_mix_level->setValue(std::clamp(f.integer(keys::source::mix_level), 0, 100));
+}
+
+void Tfm_option::store_mix(SettingsFile &f) const
+{
+    const QString mix_source = cb_mix_source->currentData().toString();
+    f.set_boolean(keys::source::mix, !mix_source.isEmpty());
+    // The source is kept when mixing is switched off, for the next time.
+    if (!mix_source.isEmpty())
+        f.set_text(keys::source::mix_device, mix_source);
+    f.set_integer(keys::source::mix_level, ud_mix_level->value());
+    f.set_text(keys::source::application, cb_application->currentData().toString());
+}
+
 void Tfm_option::devices_changed()
 {
     TAudioRecord2 *record = m_context.AudioRecord;
     if (!record)
         return;
+    fill_mix_lists(cb_mix_source->currentData().toString(),
+                   cb_application->currentData().toString());
     const QString keep_device = cb_source->currentData(device_name_role).toString();
     const QString keep_line = cb_device->currentData(device_name_role).toString();
     {

@@ -38,11 +38,10 @@ QWidget *Tfm_option::build_trigger_page()
     ud_trigger_pre = number(QStringLiteral("ud_trigger_pre"), 0, 30, " s", box);
     ud_trigger_silence = number(QStringLiteral("ud_trigger_silence"), -90, 0, " dB", box);
     ud_trigger_silence_time = number(QStringLiteral("ud_trigger_silence_time"), 1, 3600, " s", box);
-    cb_trigger_on_silence =
-        list(QStringLiteral("cb_trigger_on_silence"),
-             {QStringLiteral("Pause"), QStringLiteral("Stop recording"),
-              QStringLiteral("Start a new file")},
-             box);
+    cb_trigger_on_silence = list(QStringLiteral("cb_trigger_on_silence"),
+                                 {QStringLiteral("Pause"), QStringLiteral("Stop recording"),
+                                  QStringLiteral("Start a new file")},
+                                 box);
     const char *captions[] = {"Start level: ",   "For at least: ", "Keep before: ",
                               "Silence level: ", "Silence for: ",  "Then: "};
     QWidget *fields[] = {ud_trigger_start,   ud_trigger_after,        ud_trigger_pre,

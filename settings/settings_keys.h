@@ -41,6 +41,12 @@ inline constexpr Key device{"source", "device", Kind::integer, 1, Dynamic::none,
 // Server names: positions move when devices come and go, names do not.
 inline constexpr Key device_name{"source", "device name", Kind::text, 0, Dynamic::none, true};
 inline constexpr Key line_name{"source", "line name", Kind::text, 0, Dynamic::none, true};
+// A second source mixed in at its level (percent), by its server name.
+inline constexpr Key mix{"source", "mix", Kind::boolean, 0, Dynamic::none, true};
+inline constexpr Key mix_device{"source", "mix device name", Kind::text, 0, Dynamic::none, true};
+inline constexpr Key mix_level{"source", "mix level", Kind::integer, 100, Dynamic::none, true};
+// One application's playback alone (its application.name); empty: the line.
+inline constexpr Key application{"source", "application", Kind::text, 0, Dynamic::none, true};
 } // namespace source
 
 namespace schedule {
@@ -132,6 +138,7 @@ inline constexpr Key on_silence{"trigger", "on silence", Kind::integer, 0, Dynam
 // The whole table, for what walks every key (tests, tools).
 inline constexpr std::array all{
     &source::source, &source::device, &source::device_name, &source::line_name,
+    &source::mix, &source::mix_device, &source::mix_level, &source::application,
     &schedule::mode, &schedule::special_day, &schedule::begin_time, &schedule::end_time,
     &limit::enable, &limit::time, &limit::stop, &limit::new_file,
     &format::auto_name, &format::format, &format::path,

@@ -249,6 +249,7 @@ void TAudioRecord2::open_stream(const InputLineInfo &line)
         m_stream_channels = m_channels;
         run = ++m_run;
     }
+    m_backend->set_sources(m_sources);
     const bool ok = m_backend->start(
         line, m_rate, m_channels, [this](const int16_t *s, size_t n) { on_data(s, n); },
         [this, run](int code, const QString &text) {
@@ -260,6 +261,25 @@ void TAudioRecord2::open_stream(const InputLineInfo &line)
         return;
     m_stream_open = true;
     m_stream_line = line;
+    m_stream_sources = m_sources;
+}
+
+void TAudioRecord2::setSources(const CaptureSources &sources)
+{
+    m_sources = sources;
+}
+
+std::vector<std::pair<QString, QString>> TAudioRecord2::SourceNames() const
+{
+    load_devices();
+    std::vector<std::pair<QString, QString>> out;
+    for (const CaptureDeviceInfo &device : m_devices)
+        for (const InputLineInfo &line : device.lines) {
+            const auto same = [&](const auto &s) { return s.first == line.source_name; };
+            if (!line.source_name.isEmpty() && std::none_of(out.begin(), out.end(), same))
+                out.emplace_back(line.source_name, line.name);
+        }
+    return out;
 }
 
 void TAudioRecord2::close_stream()
@@ -298,7 +318,7 @@ void TAudioRecord2::Start()
     const bool same = m_stream_open && stream_error == 0 && m_stream_rate == m_rate &&
                       m_stream_channels == m_channels &&
                       m_stream_line.source_name == line.source_name &&
-                      m_stream_line.port_name == line.port_name;
+                      m_stream_line.port_name == line.port_name && m_stream_sources == m_sources;
     const Hold hold = m_hold;
     if (!same)
         close_stream();

@@ -56,6 +56,15 @@ public:
     // source in the list last read; false when it is in none.
     bool FindDefaultSource(int16_t &device, int16_t &line) const;
 
+    // What the next Start records besides the line, or instead of it: a
+    // second source mixed in, or one application's playback alone.
+    void setSources(const CaptureSources &sources);
+    const CaptureSources &Sources() const { return m_sources; }
+    // The applications playing now, by name; Velquor is never among them.
+    std::vector<QString> PlayingApplications() { return m_backend->playing_applications(); }
+    // Every source of every device, once: its server name and its line's name.
+    std::vector<std::pair<QString, QString>> SourceNames() const;
+
     // capture
     void SetWaveFormat(uint32_t sample_rate, int channels);
     int MillisecondsToSamples(int ms) const;
@@ -136,6 +145,8 @@ private:
     bool m_running = false;     // a run is on: block and timer events
     bool m_stream_open = false; // the backend's stream runs (also between runs)
     InputLineInfo m_stream_line;
+    CaptureSources m_sources;        // for the next stream
+    CaptureSources m_stream_sources; // of the stream open now
     uint32_t m_stream_rate = 0;
     int m_stream_channels = 0;
     Hold m_hold = Hold::none;

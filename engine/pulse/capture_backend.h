@@ -35,6 +35,15 @@ struct CaptureDeviceInfo {
     QString server_name{}; // the card's (or lone source's) name on the server
 };
 
+// What is recorded besides the line, or instead of it: a second source mixed
+// in at its level, or the playback of one application alone.
+struct CaptureSources {
+    QString mix_source;  // the server's name of a source; empty: none
+    int mix_level = 100; // percent
+    QString application; // its application.name; empty: the line as chosen
+    bool operator==(const CaptureSources &) const = default;
+};
+
 class CaptureBackend
 {
 public:
@@ -49,8 +58,9 @@ public:
     virtual bool select_line(const InputLineInfo &line) = 0;
     // The server's default source; empty when unknown.
     virtual QString default_source_name() { return {}; }
-    // `changed` runs, on any thread, whenever devices come, go or change;
-    // an empty function stops it (and has returned once this returns).
+    // `changed` runs, on any thread, whenever devices come, go or change, or
+    // a program starts or stops playing; an empty function stops it (and has
+    // returned once this returns).
     virtual void watch_devices(std::function<void()> changed) { (void)changed; }
 
     // on_error codes
@@ -73,4 +83,8 @@ public:
     // the default source). A backend may prepare it between recordings so
     // that a start's first sound is the sound of its moment.
     virtual void keep_ready(const InputLineInfo &line) { (void)line; }
+    // What the next start() records besides or instead of its line.
+    virtual void set_sources(const CaptureSources &sources) { (void)sources; }
+    // The names of the applications playing now, Velquor never among them.
+    virtual std::vector<QString> playing_applications() { return {}; }
 };

@@ -1,6 +1,7 @@
 #include "pulse/pulse_capture.h"
 
 #include "pulse/pulse_devices.h"
+#include "pulse/pulse_record_attr.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -105,16 +106,6 @@ void on_server_name(pa_context *, const pa_server_info *i, void *userdata)
         *static_cast<QString *>(userdata) = QString::fromUtf8(i->server_name);
 }
 
-// A record stream's buffer: the server's defaults, fragments of `fragment`.
-pa_buffer_attr record_attr(pa_usec_t fragment, const pa_sample_spec &spec)
-{
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragment, &spec));
-    return attr;
-}
-
 void on_success(pa_context *, int success, void *userdata)
 {
     *static_cast<int *>(userdata) = success;
@@ -213,6 +204,18 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
     if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
         !pa_sample_spec_valid(&spec))
         return false;
+    if (!m_sources.application.isEmpty()) {
+        // One application's playback alone: no stream of the line at all.
+        m_rate = rate;
+        m_on_data = std::move(on_data);
+        m_on_error = std::move(on_error);
+        m_device = m_sources.application;
+        start_mixing(rate, channels);
+        m_ready = std::chrono::steady_clock::now();
+        m_timing = true;
+        m_error_reported = false;
+        return true;
+    }
     // The source by its own name, so that the stream stays with it.
     SourceFormat source;
     const QByteArray wanted = line.source_name.isEmpty() ? QByteArrayLiteral("@DEFAULT_SOURCE@")
@@ -264,6 +267,13 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
         close_stream();
         return false;
     }
+    if (!m_sources.mix_source.isEmpty() && !start_mixing(rate, channels)) {
+        m_start_error =
+            QStringLiteral("The recording device %1 is not available.").arg(m_sources.mix_source);
+        stop_mixing();
+        close_stream();
+        return false;
+    }
     m_ready = std::chrono::steady_clock::now();
     m_timing = true;
     m_error_reported = false;
@@ -284,14 +294,15 @@ void PulseCaptureBackend::stop()
 {
     PulseLock lock(m_connection);
     m_timing = false;
-    if (!m_stream)
+    if (!m_stream && !m_mixer)
         return;
-    if (pa_stream_get_state(m_stream) == PA_STREAM_READY) {
+    if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY) {
         // Whatever the server sent before this reply is queued locally once it comes.
         m_connection.finish(pa_stream_update_timing_info(m_stream, nullptr, nullptr), 1000);
         if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
             read_available();
     }
+    stop_mixing();
     close_stream();
     // One that failed (its device went, or the server restarted) is tried again.
     if (m_standby_wanted && !m_standby_needless &&
@@ -359,6 +370,7 @@ void PulseCaptureBackend::close_standby()
 
 void PulseCaptureBackend::close_stream()
 {
+    stop_mixing();
     if (m_stream) {
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_set_read_callback(m_stream, nullptr, nullptr);
@@ -411,7 +423,8 @@ void PulseCaptureBackend::on_read(pa_stream *, size_t, void *userdata)
     // wake-up; those already waiting come in back-to-back rounds, unhindered.
     // Only the thread's hand-over is put off, never the server's latency.
     const auto now = std::chrono::steady_clock::now();
-    if (self->m_stream && now - self->m_last_read > std::chrono::milliseconds(10))
+    // Streams laid together are placed by when their data comes: no nap then.
+    if (self->m_stream && !self->m_mixer && now - self->m_last_read > std::chrono::milliseconds(10))
         std::this_thread::sleep_for(gather_nap);
     self->m_last_read = std::chrono::steady_clock::now();
 }
@@ -445,7 +458,7 @@ void PulseCaptureBackend::read_available()
 void PulseCaptureBackend::deliver(const int16_t *samples, size_t count)
 {
     if (m_mix_from <= 1) {
-        m_on_data(samples, count);
+        hand_over(samples, count);
         return;
     }
     const size_t from = static_cast<size_t>(m_mix_from);
@@ -456,7 +469,7 @@ void PulseCaptureBackend::deliver(const int16_t *samples, size_t count)
             sum += samples[f * from + c];
         m_mixed[f] = static_cast<int16_t>(sum / static_cast<int>(from));
     }
-    m_on_data(m_mixed.data(), m_mixed.size());
+    hand_over(m_mixed.data(), m_mixed.size());
 }
 
 void PulseCaptureBackend::report_error(const QString &message, int code)

@@ -23,6 +23,7 @@
 #include "pulse/capture_backend.h"
 #include "pulse/pulse_connection.h"
 #include "pulse/pulse_device_watch.h"
+#include "pulse/stream_mixer.h"
 
 #include <memory>
 
@@ -30,7 +31,12 @@
 #include <chrono>
 #include <vector>
 
+#include <pulse/def.h>
+
 struct pa_stream;
+struct pa_time_event;
+struct pa_context;
+struct pa_sink_input_info;
 
 class PulseCaptureBackend : public CaptureBackend
 {
@@ -51,8 +57,32 @@ public:
     int64_t frames_now() const override;
     QString start_error() const override { return m_start_error; }
     void keep_ready(const InputLineInfo &line) override;
+    void set_sources(const CaptureSources &sources) override;
+    std::vector<QString> playing_applications() override;
 
 private:
+    // A stream besides the main one: the second source, or one of the
+    // application's streams (pulse_capture_mix.cpp).
+    struct Leg {
+        pa_stream *stream = nullptr;
+        int mixer_id = 0;
+        uint32_t sink_input = UINT32_MAX; // of an application, the stream it listens to
+        QString device;                   // the second source, as the user knows it
+        PulseCaptureBackend *owner = nullptr;
+    };
+    bool start_mixing(uint32_t rate, int channels); // lock held
+    void stop_mixing();                             // lock held
+    bool open_leg(const QByteArray &source, uint32_t sink_input, float gain, const QString &device);
+    void close_leg(Leg &leg);
+    void mix_now(bool final);
+    void watch_application();
+    static void on_leg_read(pa_stream *s, size_t nbytes, void *userdata);
+    static void on_leg_state(pa_stream *s, void *userdata);
+    void hand_over(const int16_t *samples, size_t count);
+    static void on_sink_input_event(pa_context *c, pa_subscription_event_type_t type,
+                                    uint32_t index, void *userdata);
+    static void on_application_stream(pa_context *c, const pa_sink_input_info *info, int eol,
+                                      void *userdata);
     static void on_state(pa_stream *s, void *userdata);
     static void on_read(pa_stream *s, size_t nbytes, void *userdata);
     static void on_moved(pa_stream *s, void *userdata);
@@ -84,4 +114,13 @@ private:
     QByteArray m_standby_source;    // what keep_ready asked for
     bool m_standby_wanted = false;
     bool m_standby_needless = false; // the source asked for needs none
+
+    CaptureSources m_sources;             // for the next start()
+    std::unique_ptr<StreamMixer> m_mixer; // while more than one stream is recorded
+    int m_main_leg = 0;                   // the main stream's id in the mixer
+    std::vector<std::unique_ptr<Leg>> m_legs;
+    pa_time_event *m_mix_tick = nullptr; // an application alone: mixes by the clock
+    uint32_t m_mix_rate = 0;
+    int m_mix_channels = 0;
+    std::vector<int16_t> m_mix_out;
 };

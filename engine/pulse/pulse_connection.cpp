@@ -118,8 +118,16 @@ bool PulseConnection::ensure_connected(int timeout_ms)
     if (connected())
         return true;
     drop_context();
-    const QByteArray name = m_client_name.toUtf8();
-    m_context = pa_context_new(api(), name.constData());
+    // Mixers, the desktop's indicators and Velquor's own lists know its
+    // streams by these (a name given here would take the place of the first).
+    pa_proplist *props = pa_proplist_new();
+    pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Velquor");
+    pa_proplist_sets(props, PA_PROP_APPLICATION_ID, velquor_application_id);
+    pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "velquor");
+    const QByteArray role = m_client_name.toUtf8();
+    pa_proplist_sets(props, "application.velquor.role", role.constData());
+    m_context = pa_context_new_with_proplist(api(), nullptr, props);
+    pa_proplist_free(props);
     if (!m_context)
         return false;
     pa_context_set_state_callback(m_context, on_context_state, this);

@@ -17,6 +17,10 @@ struct pa_operation;
 struct pa_stream;
 struct pa_mainloop_api;
 
+// The application id every stream of Velquor carries (and by which it knows
+// its own streams from other programs').
+inline constexpr const char *velquor_application_id = "com.tenvique.velquor";
+
 class PulseConnection
 {
 public:

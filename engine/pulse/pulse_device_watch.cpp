@@ -48,7 +48,7 @@ bool PulseDeviceWatch::start(std::function<void()> changed)
     int success = 0;
     const auto mask = static_cast<pa_subscription_mask_t>(
         PA_SUBSCRIPTION_MASK_CARD | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK |
-        PA_SUBSCRIPTION_MASK_SERVER);
+        PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SINK_INPUT);
     return m_connection.finish(pa_context_subscribe(c, mask, on_success, &success)) && success;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -10,6 +11,8 @@ constexpr double fit_window_s = 4.0;  // arrivals the line is fitted through
 constexpr double drift_after_s = 8.0; // the clock's own pace is trusted from then on
 constexpr double max_drift = 0.01;    // no device is further off than this
 constexpr double steer_s = 0.5;       // a misplacement is made good over this long
+constexpr double steer_most = 0.001;  // ... at most this far off pace: no pitch is heard
+constexpr double jump_s = 0.04;       // further off than this, the read position jumps
 constexpr float limit = 32000.0f;
 constexpr double release_s = 0.2;
 
@@ -93,7 +96,12 @@ void StreamMixer::fit(Leg &leg) const
     }
     // Follow the pace slowly: the fit of a few seconds still wavers a little.
     leg.rate = leg.placed ? leg.rate + 0.05 * (rate - leg.rate) : rate;
-    leg.offset = mf - leg.rate * mt;
+    // Data is only ever late: the arrival that came soonest places the stream
+    // (a first read that brings what the server held is not taken for the pace).
+    double offset = -std::numeric_limits<double>::infinity();
+    for (const auto &[t, f] : leg.arrivals)
+        offset = std::max(offset, f - leg.rate * t);
+    leg.offset = offset;
     leg.placed = true;
 }
 
@@ -112,13 +120,14 @@ void StreamMixer::read_into(Leg &leg, int64_t from, int64_t to, std::vector<floa
     const auto n = static_cast<double>(to - from);
     const double pace = leg.rate / (m_main ? m_legs.at(m_main).rate : m_rate);
     const double target_end = leg.offset + leg.rate * time_of(to);
-    if (leg.pos < 0)
+    if (leg.pos < 0 || std::abs(target_end - pace * n - leg.pos) > jump_s * m_rate)
         leg.pos = leg.offset + leg.rate * time_of(from);
     // Steer toward where the arrivals put the stream, without a jump.
     const double error = target_end - (leg.pos + pace * n);
     leg.misalignment = target_end - pace * n - leg.pos;
     const double step =
-        std::clamp(pace + error / std::max(n, steer_s * m_rate), pace * 0.99, pace * 1.01);
+        std::clamp(pace + error / std::max(n, steer_s * m_rate), pace * (1 - steer_most),
+                   pace * (1 + steer_most));
     const auto channels = static_cast<size_t>(m_channels);
     for (int64_t k = from; k < to; ++k, leg.pos += step) {
         const double at = leg.pos - static_cast<double>(leg.first);
