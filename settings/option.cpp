@@ -313,6 +313,7 @@ void Tfm_option::FormShow()
 
     show_flac_opus(f);
     show_trigger(f);
+    show_desktop(f);
 }
 
 void Tfm_option::btn_okClick()
@@ -401,6 +402,7 @@ void Tfm_option::btn_okClick()
     f.set_integer(keys::ogg::quality, ud_ogg_quality->value());
     store_flac_opus(f);
     store_trigger(f);
+    store_desktop(f);
     try {
         f.commit_batch();
     } catch (const SettingsWriteError &e) {
@@ -421,6 +423,8 @@ void Tfm_option::btn_okClick()
         else
             m_context.Timer->stop();
     }
+    if (m_context.applied)
+        m_context.applied();
     accept();
 }
 
@@ -473,4 +477,5 @@ void Tfm_option::btn_defaultClick()
 
     default_flac_opus();
     default_trigger();
+    default_desktop();
 }
