@@ -73,7 +73,9 @@ Claim claim_instance(QDBusConnection bus)
         const auto reply =
             bus.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
                                              QDBusConnectionInterface::DontAllowReplacement);
-        if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
+        if (!reply.isValid())
+            return Claim::no_bus; // a bus that refuses the name: this one runs alone
+        if (reply.value() == QDBusConnectionInterface::ServiceRegistered)
             return Claim::owned;
         const QDBusMessage activated = call_instance(bus, QStringLiteral("Activate"), {}, 10000);
         // One that was quitting as this one started: the name is free again.
