@@ -130,6 +130,7 @@ void Tfm_main::attach_option(Tfm_option *option)
         context.message_box = [this](QWidget *parent, const QString &text, const QString &caption) {
             m_services.dialogs->message_box(parent, text, caption);
         };
+        context.applied = [this] { emit settings_applied(); };
         m_option->set_context(std::move(context));
         connect(AudioRecord, &TAudioRecord2::OnDevicesChanged, m_option.data(),
                 &Tfm_option::devices_changed);

@@ -6,6 +6,7 @@
 #include "ID3.h"
 #include "audio/codecs.h"
 #include "audio_types.h"
+#include "desktop_state.h"
 #include "dir.h"
 #include "option.h"
 #include "recordlist.h"
@@ -151,8 +152,12 @@ public:
     void SkinMouseDown(TSkin *Sender, ISkinObject *Source, int Button, int x, int y);
     void SkinMouseUp(TSkin *Sender, ISkinObject *Source, int Button, int x, int y);
     void SkinScrollTrack(TSkin *Sender, ISkinObject *Source, int NewPos);
-    // The "Open" command: pick a file, probe it, list it and play it.
+    // The "Open" command: pick a file, then open_path.
     void open_command();
+    // Probes a file, lists it and plays it.
+    void open_path(const QString &path);
+    // The play bar's jump, to a time of the playing file; at its end playback stops.
+    void seek_playback_ms(int64_t ms);
     // The one-line "Format" text of an open file.
     static QString format_summary(const QString &path, const TAudioFile2 &file);
 
@@ -165,6 +170,28 @@ public:
 
     static QString default_output_folder();   // automatic naming: the user's music folder
     static QString default_recorder_folder(); // the save dialog's first folder
+
+    // the desktop's ways in (main_desktop.cpp)
+    DesktopState desktop_state() const;
+    // A command from outside the windows (the bus, media keys): run_command,
+    // with the text of any message it would show returned instead of shown.
+    QString quiet_command(const QString &name);
+    // Shown, raised and activated, from wherever it was.
+    void bring_to_front();
+    // Makes the listed `path` the current file and plays it (a notification's "Play").
+    void play_listed(const QString &path);
+
+signals:
+    // A recording or playback began, paused, resumed, moved on or ended.
+    void desktop_changed();
+    // The playing file jumped to `ms` (the play bar, media keys).
+    void seeked(qint64 ms);
+    void scheduled_started(const QString &file);
+    void scheduled_ended(const QString &file, int duration_ms);
+    // A recording ended by a fault; `text` is the message box's.
+    void recording_fault(const QString &file, const QString &text);
+    // The settings dialog's "Ok" wrote the file.
+    void settings_applied();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -209,10 +236,14 @@ private:
     void reconnect_tick();
 
     // playback helpers
+    // As start_playback chooses: the list's current entry, else the file played last.
+    QString file_to_play() const;
     int play_row() const;
     void set_play_image(int image);
     void refuse_play_file(const QString &suffix);
     bool seek_play_file(int position);
+    // The reader and the stream to an interleaved sample of the playing file.
+    bool seek_to_sample(int32_t offset);
     void end_playback();
     void reset_play_state();
 

@@ -69,6 +69,15 @@ QString Tfm_main::format_summary(const QString &path, const TAudioFile2 &file)
     return head + QStringLiteral("%1 KBPS").arg(file.Bitrate() / 1000);
 }
 
+QString Tfm_main::file_to_play() const
+{
+    if (current_item_index != -1)
+        return current_file;
+    // Nothing listed yet (an "Open" whose file could not be read): the
+    // current file is the only one there is.
+    return play_file.isEmpty() ? current_file : play_file;
+}
+
 int Tfm_main::play_row() const
 {
     // The image goes only on the row that holds the file being played, so a
@@ -119,21 +128,19 @@ void Tfm_main::start_playback()
         AudioPlayer->Play();
         feed_player();
         feed_player();
+        emit desktop_changed();
         return;
     }
     if (playing)
         stop_playback();
     if (AudioFileRecord->IsOpen())
         AudioFileRecord->CloseFile();
-    if (current_item_index != -1) {
+    const QString next = file_to_play();
+    if (current_item_index != -1)
         play_item_index = current_item_index;
-        play_file = current_file;
-    } else if (play_file.isEmpty()) {
-        // Nothing listed yet (an "Open" whose file could not be read): the
-        // current file is the only one there is.
+    else if (play_file.isEmpty())
         play_item_index = -1;
-        play_file = current_file;
-    }
+    play_file = next;
     if (!QFileInfo::exists(play_file)) {
         m_services.dialogs->information(this, play_file + QStringLiteral(" has been removed."));
         return;
@@ -188,6 +195,7 @@ void Tfm_main::start_playback()
     AudioVisualizationEx->raise();
     feed_player();
     feed_player();
+    emit desktop_changed();
 }
 
 void Tfm_main::feed_player()
@@ -242,6 +250,7 @@ void Tfm_main::pause_playback()
     set_play_image(image_paused);
     play_paused = true;
     seek_play_file(play_offset);
+    emit desktop_changed();
 }
 
 void Tfm_main::end_playback()
@@ -272,6 +281,7 @@ void Tfm_main::reset_play_state()
     play_paused = false;
     set_play_image(image_idle);
     AudioVisualizationEx->hide();
+    emit desktop_changed();
 }
 
 void Tfm_main::AudioPlayerEndPlay(QObject *Sender)
@@ -323,15 +333,36 @@ void Tfm_main::SkinMouseUp(TSkin *Sender, ISkinObject *Source, int Button, int x
     }
     if (!AudioFilePlay->IsOpen())
         return;
-    const int channels = std::max(AudioFilePlay->Channels(), 1);
-    play_offset = std::max(mul_div(p, AudioFilePlay->TotalSamples(), bar_scale), 0);
-    play_offset -= play_offset % channels; // a whole frame, as the reader counts
-    if (!seek_play_file(play_offset))
-        return;
-    if (!play_paused)
-        AudioPlayer->Play();
+    seek_to_sample(std::max(mul_div(p, AudioFilePlay->TotalSamples(), bar_scale), 0));
     if (m_list && m_list->isVisible())
         m_list->focus();
+}
+
+bool Tfm_main::seek_to_sample(int32_t offset)
+{
+    const int channels = std::max(AudioFilePlay->Channels(), 1);
+    play_offset = offset - offset % channels; // a whole frame, as the reader counts
+    if (!seek_play_file(play_offset))
+        return false;
+    if (!play_paused)
+        AudioPlayer->Play();
+    emit seeked(AudioPlayer->SamplesToMilliseconds(play_offset));
+    return true;
+}
+
+void Tfm_main::seek_playback_ms(int64_t ms)
+{
+    if (!playing || !AudioFilePlay->IsOpen())
+        return;
+    if (ms >= m_play_length_ms) {
+        stop_playback();
+        return;
+    }
+    // The stream stops first, as for a drag of the bar.
+    AudioPlayer->Stop();
+    const int64_t frames = std::max<int64_t>(ms, 0) * AudioFilePlay->SampleRate() / 1000;
+    seek_to_sample(static_cast<int32_t>(std::min<int64_t>(
+        frames * std::max(AudioFilePlay->Channels(), 1), AudioFilePlay->TotalSamples())));
 }
 
 void Tfm_main::open_command()
@@ -342,8 +373,15 @@ void Tfm_main::open_command()
     const std::optional<QString> picked = m_services.dialogs->open_file(this, initial);
     if (!picked || picked->isEmpty() || !settings_file || recording)
         return;
-    const QString path = *picked;
-    settings_file->set_text(keys::basic::path, QFileInfo(path).absolutePath());
+    settings_file->set_text(keys::basic::path, QFileInfo(*picked).absolutePath());
+    open_path(*picked);
+}
+
+void Tfm_main::open_path(const QString &path)
+{
+    // The probe below uses the recorder's file.
+    if (!settings_file || recording)
+        return;
     current_file = path;
     const QString invalid = path + QStringLiteral(" is an invalid audio file!");
     try {

@@ -44,6 +44,7 @@ void Tfm_main::start_recording()
         record_paused = false;
         AudioRecord->Start();
         m_list->set_image(record_item_index, image_recording);
+        emit desktop_changed();
         if (AudioRecord->ErrorCode() != 0)
             capture_failed();
         return;
@@ -133,6 +134,7 @@ void Tfm_main::start_capture()
     m_services.inhibitor->acquire(m_trigger ? QStringLiteral("Waiting for sound to record")
                                             : QStringLiteral("Recording ") +
                                                   QFileInfo(m_record_file).fileName());
+    emit desktop_changed();
     if (AudioRecord->ErrorCode() != 0)
         capture_failed();
 }
@@ -296,6 +298,7 @@ void Tfm_main::pause_recording()
     record_paused = true;
     if (m_list)
         m_list->set_image(record_item_index, image_paused);
+    emit desktop_changed();
     if (std::exchange(m_stop_owed, false))
         stop_recording();
 }
@@ -359,6 +362,7 @@ void Tfm_main::finish_recording(bool split)
                                        ? QFileInfo(m_record_file).fileName()
                                        : QString());
     m_trigger.reset();
+    const bool scheduled_end = !split && scheduled_run;
     // A split by the limit goes on with the scheduled run in the next file.
     if (split)
         m_scheduled_before_ms += closed.duration_ms;
@@ -369,6 +373,9 @@ void Tfm_main::finish_recording(bool split)
     AudioVisualizationEx->hide();
     recorded_before_pause = 0;
     m_services.inhibitor->release();
+    emit desktop_changed();
+    if (scheduled_end && had_file)
+        emit scheduled_ended(m_record_file, closed.duration_ms);
     // Told only now that the recording is over, so that whatever runs while a
     // box is open finds the program idle.
     tell_file_faults(closed);
@@ -421,6 +428,7 @@ void Tfm_main::report_write_failure()
     if (!m_write_error.isEmpty())
         text += QStringLiteral(" (") + m_write_error + QLatin1Char(')');
     text += QStringLiteral(".\nEverything recorded until then has been kept in the file.");
+    emit recording_fault(m_record_file, text); // before the box, which waits for the user
     m_services.dialogs->message_box(this, text, QStringLiteral("Error!"));
 }
 
@@ -471,6 +479,7 @@ void Tfm_main::report_capture_failure(const QString &file, const QString &reason
     QString text = QStringLiteral("Recording stopped: ") + reason;
     text += QStringLiteral("\nEverything recorded until then has been kept in ") + file +
             QLatin1Char('.');
+    emit recording_fault(file, text);
     m_services.dialogs->message_box(this, text, QStringLiteral("Error!"));
 }
 

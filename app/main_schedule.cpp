@@ -35,6 +35,8 @@ void Tfm_main::TimerTimer()
     // A start that failed leaves nothing that could end a later recording.
     if (!recording)
         scheduled_run = false;
+    else
+        emit scheduled_started(m_trigger && !m_trigger->file_open() ? QString() : m_record_file);
 }
 
 void Tfm_main::end_scheduled_run()

@@ -2,6 +2,8 @@
 
 #include "ID3.h"
 #include "command_line.h"
+#include "desktop.h"
+#include "desktop_bus.h"
 #include "dir.h"
 #include "main.h"
 #include "option.h"
@@ -56,8 +58,15 @@ int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &o
         std::puts(reply->c_str());
         return 0;
     }
+    // A command for the running instance needs no window of its own.
+    if (const RemoteCommand command = remote_command(argc, argv); command != RemoteCommand::none)
+        return desktop_bus::run_remote_command(argc, argv, command);
     choose_platform();
     VelquorApplication app(argc, argv);
+    // One Velquor per session: a second start brings the first to the front.
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (desktop_bus::claim_instance(bus) == desktop_bus::Claim::elsewhere)
+        return 0;
     Tfm_main fm_main;
     app.set_main_window(&fm_main);
     // Built once the main window is on screen (see set_option_maker); owned
@@ -78,5 +87,6 @@ int run_velquor(int &argc, char **argv, const std::function<void(Tfm_main &)> &o
         QTimer::singleShot(0, &fm_main, [&] { fm_main.option_window(); });
     });
     fm_main.show();
+    Desktop desktop(fm_main, bus);
     return app.exec();
 }

@@ -17,7 +17,8 @@ packages=(
 # scripts/package.sh packs and checks with.
 case "${1:-}" in
   --test) packages+=(xvfb xauth imagemagick cppcheck desktop-file-utils appstream kid3-cli python3-mutagen vorbis-tools lame mpg123 dbus-daemon faketime flac opus-tools mp3val stress-ng
-    pipewire pipewire-pulse wireplumber dbus clang libclang-rt-14-dev libfuzzer-14-dev at-spi2-core python3-pyatspi xdotool) ;;
+    pipewire pipewire-pulse wireplumber dbus clang libclang-rt-14-dev libfuzzer-14-dev at-spi2-core python3-pyatspi xdotool
+    playerctl trayer x11-utils) ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
 esac
 

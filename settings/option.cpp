@@ -314,6 +314,7 @@ void Tfm_option::FormShow()
     show_flac_opus(f);
     show_trigger(f);
     show_mix(f);
+    show_desktop(f);
 }
 
 void Tfm_option::btn_okClick()
@@ -403,6 +404,7 @@ void Tfm_option::btn_okClick()
     store_flac_opus(f);
     store_trigger(f);
     store_mix(f);
+    store_desktop(f);
     try {
         f.commit_batch();
     } catch (const SettingsWriteError &e) {
@@ -423,6 +425,8 @@ void Tfm_option::btn_okClick()
         else
             m_context.Timer->stop();
     }
+    if (m_context.applied)
+        m_context.applied();
     accept();
 }
 
@@ -475,4 +479,5 @@ void Tfm_option::btn_defaultClick()
 
     default_flac_opus();
     default_trigger();
+    default_desktop();
 }

@@ -16,7 +16,8 @@
 // option_pages.cpp (the pages' controls), option_formats.cpp (the FLAC and
 // Opus pages), option_trigger.cpp (Sound Activation), option_widgets.cpp (what pages are built
 // from), option_rules.cpp (enabling rules, time validation, numeric edits, links),
-// option_source.cpp (devices, lines, volume).
+// option_source.cpp (devices, lines, volume), option_desktop.cpp (the tray box
+// on the Schedule page).
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,6 +54,8 @@ struct OptionContext {
     // A plain box with a caption.
     std::function<void(QWidget *, const QString &, const QString &)> message_box;
     std::function<void(const QUrl &)> open_url; // empty: QDesktopServices
+    // After "Ok" has written the file: what reads keys only then (the tray) reads them again.
+    std::function<void()> applied;
 };
 
 class Tfm_option : public QDialog
@@ -128,6 +131,7 @@ public:
                  *rb_special = nullptr;
     QDateEdit *dtp_date = nullptr;
     QTimeEdit *dtp_begintime = nullptr, *dtp_endtime = nullptr;
+    QCheckBox *cb_tray = nullptr;
     // File Length Limitation
     QCheckBox *cb_limit = nullptr, *cb_stop = nullptr, *cb_new = nullptr;
     QLineEdit *edt_timelimit = nullptr;
@@ -210,6 +214,11 @@ private:
     void show_trigger(const SettingsFile &f);
     void store_trigger(SettingsFile &f) const;
     void default_trigger();
+    // The tray box's part of building, showing, "Ok" and "Default".
+    QWidget *build_tray_box(QWidget *page);
+    void show_desktop(const SettingsFile &f);
+    void store_desktop(SettingsFile &f) const;
+    void default_desktop();
 
     void show_page(int index);
     void information(const QString &text);

@@ -152,6 +152,7 @@ QWidget *Tfm_option::build_schedule_page()
     g->addWidget(label("End Time: ", times, dtp_endtime), 2, 0);
     g->addWidget(dtp_endtime, 2, 1);
     page->layout()->addWidget(times);
+    page->layout()->addWidget(build_tray_box(page));
     static_cast<QVBoxLayout *>(page->layout())->addStretch();
     return page;
 }

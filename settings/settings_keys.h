@@ -72,6 +72,8 @@ inline constexpr Key path{"format", "path", Kind::text, 0, Dynamic::music_folder
 namespace basic {
 inline constexpr Key save_path{"basic", "save path", Kind::text, 0, Dynamic::recorder_folder};
 inline constexpr Key path{"basic", "path", Kind::text, 0, Dynamic::program_folder};
+// An icon in the desktop's tray while the program runs; read at start and at the dialog's Ok.
+inline constexpr Key tray{"basic", "tray", Kind::boolean, 1, Dynamic::none, true};
 } // namespace basic
 
 namespace playlist {
@@ -142,7 +144,7 @@ inline constexpr std::array all{
     &schedule::mode, &schedule::special_day, &schedule::begin_time, &schedule::end_time,
     &limit::enable, &limit::time, &limit::stop, &limit::new_file,
     &format::auto_name, &format::format, &format::path,
-    &basic::save_path, &basic::path, &playlist::file_path,
+    &basic::save_path, &basic::path, &basic::tray, &playlist::file_path,
     &mp3::bitrate, &mp3::channel, &mp3::frequency, &mp3::quality, &mp3::enable_vbr,
     &mp3::vbr_bitrate, &mp3::vbr_quality,
     &wma::format,

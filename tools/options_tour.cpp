@@ -1,7 +1,7 @@
 // Shows the settings dialog page by page and the folder chooser, saving each
 // as a PNG, to look at them as a user would at any scale:
-//   scripts/with-pulse.sh xvfb-run -a env QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=2 \
-//       build/app/options_tour /tmp/shots
+//   scripts/with-pulse.sh xvfb-run -a env QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=2
+//       build/app/options_tour /tmp/shots   (one command line)
 #include "dir.h"
 #include "main.h"
 

@@ -1,0 +1,44 @@
+#include "desktop.h"
+
+#include "desktop_bus.h"
+#include "main.h"
+#include "mpris.h"
+#include "notifications.h"
+#include "tray.h"
+
+Desktop::Desktop(Tfm_main &main, QDBusConnection bus, QObject *parent)
+    : QObject(parent), m_main(main), m_bus(std::move(bus))
+{
+    if (m_bus.isConnected()) {
+        m_control = std::make_unique<ControlObject>(m_main);
+        m_bus.registerObject(desktop_bus::path, m_control.get(),
+                             QDBusConnection::ExportScriptableSlots);
+        m_mpris = std::make_unique<Mpris>(m_main, m_bus);
+        m_notifications = std::make_unique<Notifications>(m_main, m_bus);
+    }
+    m_tray = std::make_unique<Tray>(m_main);
+    m_tray->apply_setting();
+    connect(&m_main, &Tfm_main::settings_applied, m_tray.get(), &Tray::apply_setting);
+    connect(&m_main, &Tfm_main::desktop_changed, this, &Desktop::refresh);
+    m_poll.setInterval(250);
+    connect(&m_poll, &QTimer::timeout, this, &Desktop::refresh);
+    m_poll.start();
+    refresh();
+}
+
+Desktop::~Desktop()
+{
+    if (m_control)
+        m_bus.unregisterObject(desktop_bus::path);
+}
+
+void Desktop::refresh()
+{
+    const DesktopState state = m_main.desktop_state();
+    if (state == m_state)
+        return;
+    m_state = state;
+    if (m_mpris)
+        m_mpris->update(state);
+    m_tray->update(state);
+}
