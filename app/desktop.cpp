@@ -20,9 +20,6 @@ Desktop::Desktop(Tfm_main &main, QDBusConnection bus, QObject *parent)
     m_tray->apply_setting();
     connect(&m_main, &Tfm_main::settings_applied, m_tray.get(), &Tray::apply_setting);
     connect(&m_main, &Tfm_main::desktop_changed, this, &Desktop::refresh);
-    m_poll.setInterval(250);
-    connect(&m_poll, &QTimer::timeout, this, &Desktop::refresh);
-    m_poll.start();
     refresh();
 }
 

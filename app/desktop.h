@@ -32,7 +32,6 @@ private:
 
     Tfm_main &m_main;
     QDBusConnection m_bus;
-    QTimer m_poll;
     DesktopState m_state;
     std::unique_ptr<ControlObject> m_control;
     std::unique_ptr<Mpris> m_mpris;

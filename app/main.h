@@ -124,6 +124,7 @@ public:
     std::optional<QStringList> pick_files(QWidget *parent, const QString &initial_folder,
                                           const QString &filter) override;
     void message_box(QWidget *parent, const QString &text, const QString &caption) override;
+    void list_current_changed() override { emit desktop_changed(); }
     SettingsFile *settings() override { return settings_file.get(); }
     QString program_folder() const override { return m_services.program_folder; }
 

@@ -230,6 +230,7 @@ void Tfm_main::AudioPlayerTimer(QObject *Sender, int CurrentSamples, int LevelLe
         AudioPlayer->SamplesToMilliseconds(static_cast<int64_t>(CurrentSamples) + play_offset);
     const int s = ms / 1000;
     set_label(time_label, clock_text(s) + QLatin1Char('/') + play_length_text);
+    emit desktop_changed(); // the tray's and the player's position
     if (!play_bar)
         return;
     // Under a second long, whole seconds never move: follow the milliseconds.

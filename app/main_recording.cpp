@@ -512,12 +512,14 @@ void Tfm_main::AudioRecordTimer(QObject *Sender, int CurrentSamples, int LevelLe
     AudioVisualizationEx->ShowArray(AudioRecord->PeekArray(1024 * AudioFileRecord->Channels()));
     if (m_trigger) {
         trigger_tick();
+        emit desktop_changed();
         return;
     }
     const int64_t ms =
         AudioRecord->SamplesToMilliseconds(AudioRecord->RunSamples() + recorded_before_pause);
     const int64_t seconds = ms / 1000;
     set_label(time_label, QStringLiteral("00:00:00/") + clock_text(seconds));
+    emit desktop_changed(); // the tray's tooltip
     if (scheduled_run && (ms + m_scheduled_before_ms) / 1000 >= scheduled_length_s)
         stop_recording();
     // A WAV file near its 4 GiB goes on in a new file, well before a write

@@ -269,4 +269,5 @@ void Tfm_list::lvSelectItem()
     RecordListHost::SharedState state = m_host->shared_state();
     state.current_item_index = index;
     state.current_file = path_of(index);
+    m_host->list_current_changed();
 }

@@ -54,6 +54,8 @@ public:
     virtual std::optional<QStringList> pick_files(QWidget *parent, const QString &initial_folder,
                                                   const QString &filter) = 0;
     virtual void message_box(QWidget *parent, const QString &text, const QString &caption) = 0;
+    // The current entry (what "Play" plays) changed.
+    virtual void list_current_changed() {}
     // Null before the main window is first shown.
     virtual SettingsFile *settings() = 0;
     virtual QString program_folder() const = 0;

@@ -236,6 +236,7 @@ void Tfm_list::after_removal(int s)
     } else if (st.current_item_index == s) {
         st.current_item_index = -1;
         st.current_file.clear();
+        m_host->list_current_changed();
     }
 }
 
@@ -256,6 +257,7 @@ void Tfm_list::Clear1Click()
     st.record_item_index = -1;
     st.current_item_index = -1;
     st.current_file.clear();
+    m_host->list_current_changed();
 }
 
 void Tfm_list::Play1Click()
