@@ -34,6 +34,7 @@ class MprisRoot : public QDBusAbstractAdaptor
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    // cppcheck-suppress unknownMacro
     Q_PROPERTY(bool CanQuit READ yes)
     Q_PROPERTY(bool CanRaise READ yes)
     Q_PROPERTY(bool HasTrackList READ no)

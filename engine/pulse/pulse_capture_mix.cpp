@@ -80,19 +80,12 @@ bool PulseCaptureBackend::start_mixing(uint32_t rate, int channels)
     if (!m_sources.application.isEmpty()) {
         // The clock makes the timeline: silence while the application is quiet.
         watch_application();
-        struct timeval tv;
-        pa_gettimeofday(&tv);
-        pa_timeval_add(&tv, mix_tick);
-        pa_mainloop_api *api = m_connection.api();
-        m_mix_tick = api->time_new(
-            api, &tv,
-            [](pa_mainloop_api *a, pa_time_event *e, const struct timeval *, void *userdata) {
+        m_mix_tick = m_connection.timer(
+            mix_tick,
+            [](pa_mainloop_api *, pa_time_event *e, const struct timeval *, void *userdata) {
                 auto *self = static_cast<PulseCaptureBackend *>(userdata);
                 self->mix_now(false);
-                struct timeval next;
-                pa_gettimeofday(&next);
-                pa_timeval_add(&next, mix_tick);
-                a->time_restart(e, &next);
+                self->m_connection.restart_timer(e, mix_tick);
             },
             this);
         return true;

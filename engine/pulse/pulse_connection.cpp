@@ -93,6 +93,31 @@ void PulseConnection::drop_context()
     m_context = nullptr;
 }
 
+namespace
+{
+struct timeval from_now(pa_usec_t after)
+{
+    struct timeval tv;
+    pa_gettimeofday(&tv);
+    pa_timeval_add(&tv, after);
+    return tv;
+}
+} // namespace
+
+pa_time_event *PulseConnection::timer(pa_usec_t after, pa_time_event_cb_t callback,
+                                      void *userdata) const
+{
+    const struct timeval tv = from_now(after);
+    pa_mainloop_api *a = api();
+    return a->time_new(a, &tv, callback, userdata);
+}
+
+void PulseConnection::restart_timer(pa_time_event *event, pa_usec_t after) const
+{
+    const struct timeval tv = from_now(after);
+    api()->time_restart(event, &tv);
+}
+
 bool PulseConnection::wait(const std::function<bool()> &done, int timeout_ms)
 {
     if (!m_loop)
@@ -100,14 +125,11 @@ bool PulseConnection::wait(const std::function<bool()> &done, int timeout_ms)
     if (done())
         return true;
     Deadline deadline{this};
-    struct timeval tv;
-    pa_gettimeofday(&tv);
-    pa_timeval_add(&tv, static_cast<pa_usec_t>(timeout_ms) * PA_USEC_PER_MSEC);
-    pa_mainloop_api *a = api();
-    pa_time_event *ev = a->time_new(a, &tv, on_deadline, &deadline);
+    pa_time_event *ev =
+        timer(static_cast<pa_usec_t>(timeout_ms) * PA_USEC_PER_MSEC, on_deadline, &deadline);
     while (!done() && !deadline.passed)
         pa_threaded_mainloop_wait(m_loop);
-    a->time_free(ev);
+    api()->time_free(ev);
     return done();
 }
 

@@ -11,6 +11,9 @@
 #include <QString>
 #include <functional>
 
+#include <pulse/mainloop-api.h>
+#include <pulse/sample.h>
+
 struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_operation;
@@ -50,6 +53,10 @@ public:
 
     pa_context *context() const { return m_context; }
     pa_mainloop_api *api() const;
+    // Lock held. A timer event `after` from now on the loop; restart it with
+    // restart_timer(), free it with api()->time_free().
+    pa_time_event *timer(pa_usec_t after, pa_time_event_cb_t callback, void *userdata) const;
+    void restart_timer(pa_time_event *event, pa_usec_t after) const;
     bool connected() const; // lock held
     bool in_loop_thread() const;
 

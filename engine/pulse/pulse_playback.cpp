@@ -154,12 +154,8 @@ void PulsePlaybackBackend::stop()
     // while for the next Play.
     unref(pa_stream_cork(m_stream, 1, nullptr, nullptr));
     unref(pa_stream_flush(m_stream, nullptr, nullptr));
-    struct timeval tv;
-    pa_gettimeofday(&tv);
-    pa_timeval_add(&tv, keep_stopped);
-    pa_mainloop_api *api = m_connection.api();
-    m_close_timer = api->time_new(
-        api, &tv,
+    m_close_timer = m_connection.timer(
+        keep_stopped,
         [](pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata) {
             static_cast<PulsePlaybackBackend *>(userdata)->close_stream();
         },
