@@ -34,8 +34,15 @@ void Desktop::refresh()
     const DesktopState state = m_main.desktop_state();
     if (state == m_state)
         return;
+    // The position moves at every tick: the player's properties never carry
+    // it (clients ask for it) and the tooltip shows whole seconds.
+    DesktopState now = state, was = m_state;
+    now.position_ms = was.position_ms = 0;
+    const bool moved_only = now == was;
+    const bool new_second = state.position_ms / 1000 != m_state.position_ms / 1000;
     m_state = state;
-    if (m_mpris)
+    if (m_mpris && !moved_only)
         m_mpris->update(state);
-    m_tray->update(state);
+    if (!moved_only || new_second)
+        m_tray->update(state);
 }
