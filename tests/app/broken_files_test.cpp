@@ -258,24 +258,20 @@ TEST_P(BrokenFile, IsToldAboutByNameWithoutStallingAndStaysAsItWas)
         RecordProperty(std::string("stall_ms_") + step, static_cast<int>(ms));
     };
 
+    // The command plays the file, or refuses it with its message.
+    const auto plays_or_tells = [&](const char *command, const QString &text, const QString &icon) {
+        stall(command, [&] { app->click(QLatin1String(command)); });
+        if (outcome == Outcome::plays) {
+            EXPECT_TRUE(messages().empty());
+            EXPECT_TRUE(app->main->playing);
+            app->click(QStringLiteral("Stop"));
+        } else {
+            expect_message(command, text, icon);
+        }
+    };
     app->dialogs->open_answers.push_back(path);
-    stall("Open", [&] { app->click(QStringLiteral("Open")); });
-    if (outcome == Outcome::plays) {
-        EXPECT_TRUE(messages().empty());
-        EXPECT_TRUE(app->main->playing);
-        app->click(QStringLiteral("Stop"));
-    } else {
-        expect_message("Open", path + QStringLiteral(" is an invalid audio file!"), information);
-    }
-
-    stall("Play", [&] { app->click(QStringLiteral("Play")); });
-    if (outcome == Outcome::plays) {
-        EXPECT_TRUE(messages().empty());
-        EXPECT_TRUE(app->main->playing);
-        app->click(QStringLiteral("Stop"));
-    } else {
-        expect_message("Play", path + gone_or_invalid, QString());
-    }
+    plays_or_tells("Open", path + QStringLiteral(" is an invalid audio file!"), information);
+    plays_or_tells("Play", path + gone_or_invalid, QString());
     EXPECT_EQ(app->dialogs->count(QStringLiteral("question")), 0) << "no restart question";
 
     app->click(QStringLiteral("List"));

@@ -189,22 +189,18 @@ TEST_F(OneApplication, OnlyItsStreamsAreRecordedAndFollowedWhenTheyComeBack)
     AppHarness app(options);
     const QString a = out.filePath(QStringLiteral("a.wav")),
                   b = out.filePath(QStringLiteral("b.wav"));
-    ASSERT_EQ(test_support::run_tool(
-                  QStringLiteral("sox"),
-                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                   QStringLiteral("-c"), QStringLiteral("2"), a, QStringLiteral("synth"),
-                   QStringLiteral("1.5"), QStringLiteral("sine"), QStringLiteral("700"),
-                   QStringLiteral("vol"), QStringLiteral("0.5")})
-                  .exit_code,
-              0);
-    ASSERT_EQ(test_support::run_tool(
-                  QStringLiteral("sox"),
-                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                   QStringLiteral("-c"), QStringLiteral("2"), b, QStringLiteral("synth"),
-                   QStringLiteral("5"), QStringLiteral("sine"), QStringLiteral("1500"),
-                   QStringLiteral("vol"), QStringLiteral("0.5")})
-                  .exit_code,
-              0);
+    const auto make_tone = [](const QString &path, const char *seconds, const char *hz) {
+        return test_support::run_tool(QStringLiteral("sox"),
+                                      {QStringLiteral("-n"), QStringLiteral("-r"),
+                                       QStringLiteral("44100"), QStringLiteral("-c"),
+                                       QStringLiteral("2"), path, QStringLiteral("synth"),
+                                       QLatin1String(seconds), QStringLiteral("sine"),
+                                       QLatin1String(hz), QStringLiteral("vol"),
+                                       QStringLiteral("0.5")})
+            .exit_code;
+    };
+    ASSERT_EQ(make_tone(a, "1.5", "700"), 0);
+    ASSERT_EQ(make_tone(b, "5", "1500"), 0);
     const auto play = [](const QString &file, const QString &name) {
         auto *p = new QProcess;
         p->start(QStringLiteral("paplay"), {QStringLiteral("--client-name=") + name,

@@ -20,35 +20,30 @@
 namespace
 {
 
-// Answers Notify with a new id and keeps the call.
-class FakeNotificationServer : public QDBusVirtualObject
+// Keeps the arguments of every call of one method and answers it: Notify
+// with a new id, ShowItems with nothing.
+class FakeService : public QDBusVirtualObject
 {
 public:
+    explicit FakeService(const char *member, bool reply_with_id)
+        : m_member(QLatin1String(member)), m_reply_with_id(reply_with_id)
+    {
+    }
     std::vector<QVariantList> calls;
     QString introspect(const QString &) const override { return {}; }
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
     {
-        if (message.member() != QLatin1String("Notify"))
+        if (message.member() != m_member)
             return false;
         calls.push_back(message.arguments());
-        connection.send(message.createReply(uint(calls.size())));
+        connection.send(m_reply_with_id ? message.createReply(uint(calls.size()))
+                                        : message.createReply());
         return true;
     }
-};
 
-class FakeFileManager : public QDBusVirtualObject
-{
-public:
-    std::vector<QStringList> shown;
-    QString introspect(const QString &) const override { return {}; }
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
-    {
-        if (message.member() != QLatin1String("ShowItems"))
-            return false;
-        shown.push_back(message.arguments().value(0).toStringList());
-        connection.send(message.createReply());
-        return true;
-    }
+private:
+    QString m_member;
+    bool m_reply_with_id;
 };
 
 enum class Event { scheduled_start, scheduled_end, device_lost };
@@ -82,8 +77,8 @@ TEST_P(Notify, TellsTheDesktopWhileNobodyLooks)
     const QString tag = QString::fromLatin1(row.name);
     QDBusConnection program = QDBusConnection::connectToBus(session.bus_address, tag + "-program");
     QDBusConnection desktop = QDBusConnection::connectToBus(session.bus_address, tag + "-desktop");
-    FakeNotificationServer server;
-    FakeFileManager files;
+    FakeService server("Notify", true);
+    FakeService files("ShowItems", false);
     ASSERT_TRUE(desktop.registerService(QStringLiteral("org.freedesktop.Notifications")));
     ASSERT_TRUE(
         desktop.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"), &server));
@@ -145,8 +140,9 @@ TEST_P(Notify, TellsTheDesktopWhileNobodyLooks)
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
     invoked << uint(server.calls.size()) << QStringLiteral("show-in-folder");
     desktop.send(invoked);
-    ASSERT_TRUE(test_support::wait_until([&] { return !files.shown.empty(); }, 5000));
-    EXPECT_EQ(files.shown.front(), QStringList{QUrl::fromLocalFile(file).toString()});
+    ASSERT_TRUE(test_support::wait_until([&] { return !files.calls.empty(); }, 5000));
+    EXPECT_EQ(files.calls.front().value(0).toStringList(),
+              QStringList{QUrl::fromLocalFile(file).toString()});
     QDBusConnection::disconnectFromBus(tag + "-program");
     QDBusConnection::disconnectFromBus(tag + "-desktop");
 }

@@ -51,10 +51,7 @@ void walk_wav(const QString &path)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_headers";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    fuzz::start_application<QCoreApplication>("fuzz_headers");
     return 0;
 }
 

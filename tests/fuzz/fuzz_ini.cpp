@@ -39,10 +39,7 @@ void check(bool ok)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_ini";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    fuzz::start_application<QCoreApplication>("fuzz_ini");
     return 0;
 }
 

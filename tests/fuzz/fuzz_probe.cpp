@@ -64,10 +64,7 @@ void probe(const QString &path)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_probe";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    fuzz::start_application<QCoreApplication>("fuzz_probe");
     // Loaded now, so the fuzzer sees the module's code from the first input.
     codecs();
     return 0;

@@ -3,6 +3,7 @@
 // element in each of its states, at the normal and the doubled pixel density.
 
 #include "audio_types.h"
+#include "fuzz_support.h"
 #include "skin/skin_painter.h"
 #include "skin/skin_parser.h"
 
@@ -37,10 +38,7 @@ void draw(const SkinFormDef &form, double dpr)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "fuzz_skin";
-    static char *argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    fuzz::start_application<QGuiApplication>("fuzz_skin");
     return 0;
 }
 

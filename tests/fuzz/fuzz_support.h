@@ -17,4 +17,14 @@ QString scratch_folder();
 // Writes data into the scratch folder under name; the full path.
 QString write_input(const QString &name, const uint8_t *data, size_t size);
 
+// The Qt application an entry needs (QCoreApplication, QGuiApplication),
+// made on the first call and kept for the process's life.
+template <class Application> void start_application(const char *name)
+{
+    static int argc = 1;
+    static QByteArray program(name);
+    static char *argv[] = {program.data(), nullptr};
+    static Application app(argc, argv);
+}
+
 } // namespace fuzz
