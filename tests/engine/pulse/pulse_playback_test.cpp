@@ -165,13 +165,6 @@ TEST(PulsePlaybackRun, StopThenPlayWithNothingQueuedContinuesThroughDataEvents)
         quiet = std::abs(left[i]) < 100 ? quiet + 1 : 0;
         longest_quiet = std::max(longest_quiet, quiet);
     }
-    for (size_t i = 0; i + 2205 <= left.size(); i += 2205) {
-        int peakv = 0;
-        for (size_t j = i; j < i + 2205; ++j)
-            peakv = std::max(peakv, std::abs(int(left[j])));
-        fprintf(stderr, "%zu:%d ", i / 2205, peakv / 1000);
-    }
-    fprintf(stderr, "\nplayed_first %d span %zu %zu\n", played_first, span.first, span.last);
     EXPECT_GT(longest_quiet, 4410u);                // > 100 ms of silence in the middle
     const size_t tail_from = span.last - 44100 / 2; // the last half second is the second run
     EXPECT_LT(worst_sine_break(left, tail_from, span.last - 441, tone_hz, 44100, amplitude), 0.1);
