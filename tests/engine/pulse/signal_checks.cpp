@@ -160,10 +160,35 @@ PrivateSink::PrivateSink()
     bool ok = false;
     const int module = out.trimmed().toInt(&ok);
     m_module = ok ? module : -1;
+    if (m_module >= 0 && !pactl({QStringLiteral("info")}).contains(QStringLiteral("PipeWire")))
+        settle();
+}
+
+void PrivateSink::settle()
+{
+    // PulseAudio's null sink renders two seconds ahead while no client asks
+    // for less, and a stream that starts in that lead is heard late or in
+    // part. Stopped, it starts afresh when resumed: resume it only once a
+    // low-latency recording holds its latency down, and keep that recording.
+    pactl({QStringLiteral("suspend-sink"), m_name, QStringLiteral("1")});
+    const QString keeper = QStringLiteral("velquor_keeper_") + m_name;
+    m_keeper.setStandardOutputFile(QProcess::nullDevice());
+    m_keeper.start(QStringLiteral("parec"),
+                   {QStringLiteral("--raw"), QStringLiteral("--latency-msec=20"),
+                    QStringLiteral("--stream-name=") + keeper, QStringLiteral("-d"), monitor()});
+    test_support::wait_until(
+        [&] {
+            return pactl({QStringLiteral("list"), QStringLiteral("source-outputs")})
+                .contains(keeper);
+        },
+        3000);
+    pactl({QStringLiteral("suspend-sink"), m_name, QStringLiteral("0")});
 }
 
 PrivateSink::~PrivateSink()
 {
+    m_keeper.kill();
+    m_keeper.waitForFinished(2000);
     if (m_module >= 0)
         pactl({QStringLiteral("unload-module"), QString::number(m_module)});
 }

@@ -79,9 +79,11 @@ public:
     bool unload();
 
 private:
+    void settle();
     QString m_name;
     QString m_description;
     int m_module = -1;
+    QProcess m_keeper;
     QTemporaryDir m_dir;
 };
 
