@@ -7,14 +7,15 @@
 namespace
 {
 
-// Half a second at the server, asked for a fifth of a second at a time: a few
-// writes a second, and time in hand for a busy machine. What is left over
-// (the server takes half of it) is the device's own buffer, 50 ms: a stop or
-// a seek drops the stream's buffer and is heard that soon, also where the
-// device cannot take back what it has rendered (a monitor, a network sink).
-// Output starts once a tenth of a second is there.
-constexpr pa_usec_t server_buffer = 500 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t request_size = 200 * PA_USEC_PER_MSEC;
+// 700 ms at the server, asked for 300 ms at a time: each request, and each
+// written block the server hands back, wakes the sound thread, so fewer and
+// larger ones keep playback quiet; and a busy machine has time in hand. What
+// is left over (the server takes half of it) is the device's own buffer,
+// 50 ms: a stop or a seek drops the stream's buffer and is heard that soon,
+// also where the device cannot take back what it has rendered (a monitor, a
+// network sink). Output starts once a tenth of a second is there.
+constexpr pa_usec_t server_buffer = 700 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t request_size = 300 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t start_threshold = 100 * PA_USEC_PER_MSEC;
 constexpr qint64 timing_interval_ms = 2000;
 // A stopped stream is kept, corked, this long for the Play that follows a
