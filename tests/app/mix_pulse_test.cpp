@@ -240,7 +240,12 @@ TEST_F(OneApplication, OnlyItsStreamsAreRecordedAndFollowedWhenTheyComeBack)
     EXPECT_GT(starts, 0.4) << "the silence before the program played is missing";
     // Its tone twice, a second of silence between; the other program never.
     const auto at = [&](double s) { return static_cast<size_t>(s * rate); };
-    const double tone = strength(mono, at(starts + 0.2), rate, 700, rate);
+    // In tenths of a second: the mixer may steer the pace by up to 0.1 % while
+    // it places the stream, which over a whole second moves the phase enough
+    // to weaken one long measurement, though nothing is heard.
+    double tone = 1;
+    for (double s = 0.2; s < 1.2; s += 0.1)
+        tone = std::min(tone, strength(mono, at(starts + s), rate / 10, 700, rate));
     EXPECT_GT(tone, 0.4);
     const double between = strength(mono, at(starts + 1.7), rate / 2, 700, rate);
     EXPECT_LT(between, 0.05) << "no silence while the program was quiet";
