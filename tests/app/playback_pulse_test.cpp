@@ -223,7 +223,9 @@ TEST_P(PlaybackOfOtherProgramsFiles, ShowsTheLengthAndPlaysTheWholeSignalOnce)
     const double amplitude = peak(heard, span.first + edge, span.last - edge);
     EXPECT_LT(worst_sine_break(heard, span.first + edge, span.last - edge, frequency, monitor_rate,
                                amplitude),
-              0.3);
+              0.3)
+        << "heard " << span.length() / double(monitor_rate) << " s of a " << probe
+        << " s file: longer, the player ran dry; shorter, the monitor dropped sound";
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PlaybackOfOtherProgramsFiles, ::testing::ValuesIn(kinds),
