@@ -159,9 +159,11 @@ protected:
         options.playback_sink = sink->sink();
         app = std::make_unique<AppHarness>(options);
     }
+    ServerLogMark server_log; // from the last play_and_hear
     // Plays to its end (bounded) while the monitor records.
     SampleArray play_and_hear(const std::function<void()> &start, double seconds)
     {
+        server_log = ServerLogMark();
         MonitorRecorder recorder(sink->monitor(), dir.filePath(QStringLiteral("heard.raw")));
         QTest::qWait(300);
         start();
@@ -225,7 +227,8 @@ TEST_P(PlaybackOfOtherProgramsFiles, ShowsTheLengthAndPlaysTheWholeSignalOnce)
                                amplitude),
               0.3)
         << "heard " << span.length() / double(monitor_rate) << " s of a " << probe
-        << " s file: longer, the player ran dry; shorter, the monitor dropped sound";
+        << " s file: longer, the player ran dry; shorter, the monitor dropped sound. "
+        << "The server logged: " << server_log.since().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PlaybackOfOtherProgramsFiles, ::testing::ValuesIn(kinds),
@@ -404,7 +407,7 @@ TEST_F(TwoTones, UnderLoadTenSecondsOfASteppedToneAreHeardWhole)
         const double hz = 440 + 60 * s;
         EXPECT_NEAR(crossing_frequency(heard, from, to, monitor_rate), hz, 8) << "step " << s;
         EXPECT_LT(worst_sine_break(heard, from, to, hz, monitor_rate, amplitude), 0.3)
-            << "step " << s;
+            << "step " << s << "; the server logged: " << server_log.since().toStdString();
     }
 }
 

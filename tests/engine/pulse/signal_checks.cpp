@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QThread>
 #include <QUuid>
@@ -137,6 +138,30 @@ void OwnerLikeRecording::end(void (TAudioRecord2::*how)())
         8000);
     for (SampleArray a = rec.GetArray(); !a.empty(); a = rec.GetArray())
         stream.insert(stream.end(), a.begin(), a.end());
+}
+
+ServerLogMark::ServerLogMark()
+{
+    const QString logs = qEnvironmentVariable("VELQUOR_SERVER_LOGS");
+    for (const QString &path : logs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        m_files.emplace_back(path, QFileInfo(path).size());
+}
+
+QString ServerLogMark::since() const
+{
+    QString found;
+    for (const auto &[path, from] : m_files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
+            continue;
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine());
+            if (line.contains(QLatin1String("XRun")) || line.contains(QLatin1String("UNDERFLOW")) ||
+                line.contains(QLatin1String("OVERFLOW")))
+                found += line;
+        }
+    }
+    return found.isEmpty() ? QStringLiteral("none logged") : found;
 }
 
 QString pactl(const QStringList &args)

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace signal_checks
 {
@@ -85,6 +87,19 @@ private:
     int m_module = -1;
     QProcess m_keeper;
     QTemporaryDir m_dir;
+};
+
+// What the harness's sound server logged of lateness (graph xruns, streams run
+// dry or overfull) since this was made: the files of VELQUOR_SERVER_LOGS.
+// Tells in a failing test whether the server dropped sound or the player ran dry.
+class ServerLogMark
+{
+public:
+    ServerLogMark();
+    QString since() const; // the matching lines, or "none logged"
+
+private:
+    std::vector<std::pair<QString, qint64>> m_files;
 };
 
 // Runs pactl; its standard output, empty on failure.
