@@ -258,7 +258,7 @@ int main(int argc, char **argv)
     std::printf("floor: a bare Qt window repainting a level display 10 times a second: %.3f\n",
                 floor);
     std::fflush(stdout);
-    std::printf("%-5s %8s %8s %7s  %s\n", "file", "Velquor", "decoding", "wakes/s",
+    std::printf("%-5s %8s %8s %9s %7s  %s\n", "file", "Velquor", "decoding", "x floor", "wakes/s",
                 "others: CPU, wakes/s (CPU ratio Velquor / cheapest other; floor + decoding / "
                 "cheapest other; wake-up ratio Velquor / fewest other)");
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
@@ -283,8 +283,11 @@ int main(int argc, char **argv)
             if (wakes >= 0 && (fewest < 0 || wakes < fewest))
                 fewest = wakes;
         }
-        std::printf("%-5s %8.3f %8.3f %7.1f  %s(%.2f; %.2f; %.2f)\n", f.name, ours_cpu, decoding,
-                    ours_wakes, line.c_str(), cheapest > 0 ? ours_cpu / cheapest : -1.0,
+        // "x floor": Velquor against the floor plus this file's decoding, which any
+        // player of it pays.
+        std::printf("%-5s %8.3f %8.3f %9.2f %7.1f  %s(%.2f; %.2f; %.2f)\n", f.name, ours_cpu,
+                    decoding, ours_cpu / (floor + decoding), ours_wakes, line.c_str(),
+                    cheapest > 0 ? ours_cpu / cheapest : -1.0,
                     cheapest > 0 ? (floor + decoding) / cheapest : -1.0,
                     fewest > 0 ? ours_wakes / fewest : -1.0);
         std::fflush(stdout);
