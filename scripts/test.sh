@@ -8,10 +8,20 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --test
 
+# How long each step took, printed at the end: the run has a time budget.
+times=() step_start=$SECONDS
+step_done() {
+  times+=("$1: $((SECONDS - step_start)) s")
+  step_start=$SECONDS
+}
+print_times() { printf '%s\n' "-- steps --" "${times[@]}"; }
+trap print_times EXIT
+
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 
 "$root/scripts/build.sh" "$root/build" RelWithDebInfo -DVELQUOR_WERROR=$werror
+step_done "install and build"
 
 # No test is tried twice: one that fails now and then has a fault to find, and a
 # retry would hide it.
@@ -51,6 +61,7 @@ for half in 1 2; do
     --timeout 300
 done
 finish_halves
+step_done "tests beside PulseAudio"
 # After, not beside: playback under PipeWire breaks up when the CPU-bound tests of the
 # other run take both cores.
 echo "== sound-server tests beside PipeWire =="
@@ -59,10 +70,12 @@ for half in 1 2; do
     --timeout 300 -L pulse
 done
 finish_halves
+step_done "tests beside PipeWire"
 
 if [ "${VELQUOR_SKIP_ASAN:-}" != "1" ]; then
   echo "== sanitizer build =="
   "$root/scripts/build.sh" "$root/build-asan" Asan -DVELQUOR_WERROR=$werror -DVELQUOR_BUILD_BENCH=OFF
+  step_done "sanitizer build"
   # On its own: the sanitizers take the CPU that real-time tests beside them would miss.
   echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
   export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
@@ -71,6 +84,7 @@ if [ "${VELQUOR_SKIP_ASAN:-}" != "1" ]; then
       "${ctest_args[@]}" --timeout 600 -LE nosan
   done
   finish_halves
+  step_done "tests under the sanitizers"
 fi
 
 # The fuzz targets, 20 s each, after the sanitizer pass: its own clang build
@@ -78,9 +92,11 @@ fi
 if [ "${VELQUOR_SKIP_FUZZ:-}" != "1" ]; then
   echo "== fuzzing =="
   "$root/scripts/fuzz.sh" 20
+  step_done "fuzzing"
 fi
 
 echo "== cppcheck =="
 cppcheck --quiet --error-exitcode=1 --enable=warning,portability --inline-suppr \
   --suppress=missingIncludeSystem --std=c++20 -I "$root/engine" \
   "$root/app" "$root/settings" "$root/playback" "$root/engine"
+step_done "cppcheck"
