@@ -100,8 +100,8 @@ TEST_P(MixedRecording, BothSourcesAtTheirLevelsInStepAndNeverClipped)
                     QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
     listener2.setStandardOutputFile(QProcess::nullDevice());
     listener2.start(QStringLiteral("parec"),
-                   {QStringLiteral("--device=velquor_null.monitor"),
-                    QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
+                    {QStringLiteral("--device=velquor_null.monitor"),
+                     QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
     QTest::qWait(2500);
     Pacat line(QStringLiteral("velquor_null")), other(second.sink());
     app.click(QStringLiteral("Record"));
@@ -190,13 +190,12 @@ TEST_F(OneApplication, OnlyItsStreamsAreRecordedAndFollowedWhenTheyComeBack)
     const QString a = out.filePath(QStringLiteral("a.wav")),
                   b = out.filePath(QStringLiteral("b.wav"));
     const auto make_tone = [](const QString &path, const char *seconds, const char *hz) {
-        return test_support::run_tool(QStringLiteral("sox"),
-                                      {QStringLiteral("-n"), QStringLiteral("-r"),
-                                       QStringLiteral("44100"), QStringLiteral("-c"),
-                                       QStringLiteral("2"), path, QStringLiteral("synth"),
-                                       QLatin1String(seconds), QStringLiteral("sine"),
-                                       QLatin1String(hz), QStringLiteral("vol"),
-                                       QStringLiteral("0.5")})
+        return test_support::run_tool(
+                   QStringLiteral("sox"),
+                   {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                    QStringLiteral("-c"), QStringLiteral("2"), path, QStringLiteral("synth"),
+                    QLatin1String(seconds), QStringLiteral("sine"), QLatin1String(hz),
+                    QStringLiteral("vol"), QStringLiteral("0.5")})
             .exit_code;
     };
     ASSERT_EQ(make_tone(a, "1.5", "700"), 0);
@@ -269,11 +268,14 @@ TEST_F(MixedRecordingLost, TheSecondSourceGoingEndsTheFileWithItsName)
     AppOptions options;
     options.real_sound_server = true;
     AppHarness app(options);
+    const signal_checks::ServerLogMark server_log;
     app.click(QStringLiteral("Record"));
     ASSERT_TRUE(app.main->recording);
     auto *record = app.main->AudioRecord;
     ASSERT_TRUE(test_support::wait_until(
-        [&] { return record->CapturedSamples() >= record->MillisecondsToSamples(1000); }, 8000));
+        [&] { return record->CapturedSamples() >= record->MillisecondsToSamples(1000); }, 8000))
+        << "captured " << record->SamplesToMilliseconds(record->CapturedSamples())
+        << " ms; the server logged: " << server_log.since().toStdString();
     ASSERT_TRUE(second.unload());
     ASSERT_TRUE(test_support::wait_until([&] { return !app.main->recording; }, 3000));
     ASSERT_TRUE(test_support::wait_until(
