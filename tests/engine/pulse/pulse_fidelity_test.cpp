@@ -64,6 +64,7 @@ TEST_P(PulseRunTiming, RunsLastAsLongAsTheTimeBetweenTheCalls)
     const Timing t = GetParam();
     PrivateSink sink;
     ASSERT_TRUE(sink.ok());
+    const ServerLogMark server_log;
     const Tone tone{sink.play_tone(tone_hz, 12.0, 0.5, 0.5, t.player_latency_ms)};
     hold(500);
     OwnerLikeRecording r(44100, 2);
@@ -99,7 +100,8 @@ TEST_P(PulseRunTiming, RunsLastAsLongAsTheTimeBetweenTheCalls)
     // put in at the resume.
     EXPECT_GE(span.last + 441, left.size());
     EXPECT_LT(longest_quiet(left, span.first, left.size()), 44u)
-        << "a hole of silence inside the tone";
+        << "a hole of silence inside the tone; the server logged: "
+        << server_log.since().toStdString();
     if (t.pause) {
         // A resume starts a new piece of the tone: a clean sine either side.
         const size_t join = first_run / 2;
