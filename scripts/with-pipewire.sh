@@ -51,12 +51,11 @@ pids+=($!)
 for _ in $(seq 1 50); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.1; done
 wireplumber >"$tmp/wireplumber.log" 2>&1 &
 pids+=($!)
-# At level 3 it logs each stream that runs dry or overfull, with where: a playback test
-# that hears a break says from this log whether the player was late
-# (VELQUOR_SERVER_LOGS).
+# At level 3 it logs each stream that runs dry or overfull, with where: a test that
+# hears a break or a hole quotes this log, which tells whether a player was late.
 PIPEWIRE_DEBUG=3 pipewire-pulse >"$tmp/pipewire-pulse.log" 2>&1 &
 pids+=($!)
-export VELQUOR_SERVER_LOGS="$tmp/pipewire-pulse.log"
+export VELQUOR_SERVER_LOG="$tmp/pipewire-pulse.log"
 export VELQUOR_PIPEWIRE_PULSE_PID=${pids[-1]}
 
 for _ in $(seq 1 100); do

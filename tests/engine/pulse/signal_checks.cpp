@@ -141,22 +141,18 @@ void OwnerLikeRecording::end(void (TAudioRecord2::*how)())
 }
 
 ServerLogMark::ServerLogMark()
+    : m_path(qEnvironmentVariable("VELQUOR_SERVER_LOG")), m_from(QFileInfo(m_path).size())
 {
-    const QString logs = qEnvironmentVariable("VELQUOR_SERVER_LOGS");
-    for (const QString &path : logs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        m_files.emplace_back(path, QFileInfo(path).size());
 }
 
 QString ServerLogMark::since() const
 {
     QString found;
-    for (const auto &[path, from] : m_files) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
-            continue;
+    QFile file(m_path);
+    if (!m_path.isEmpty() && file.open(QIODevice::ReadOnly) && file.seek(m_from)) {
         while (!file.atEnd()) {
             const QString line = QString::fromUtf8(file.readLine());
-            if (line.contains(QLatin1String("XRun")) || line.contains(QLatin1String("UNDERFLOW")) ||
+            if (line.contains(QLatin1String("UNDERFLOW")) ||
                 line.contains(QLatin1String("OVERFLOW")))
                 found += line;
         }

@@ -10,8 +10,6 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
-#include <utility>
-#include <vector>
 
 namespace signal_checks
 {
@@ -89,9 +87,9 @@ private:
     QTemporaryDir m_dir;
 };
 
-// What the harness's sound server logged of lateness (graph xruns, streams run
-// dry or overfull) since this was made: the files of VELQUOR_SERVER_LOGS.
-// Tells in a failing test whether the server dropped sound or the player ran dry.
+// The streams that ran dry or overfull, as the harness's pipewire-pulse logged
+// them (VELQUOR_SERVER_LOG) since this was made: tells in a failing test whether
+// a player was late or the sound was lost after the streams.
 class ServerLogMark
 {
 public:
@@ -99,7 +97,8 @@ public:
     QString since() const; // the matching lines, or "none logged"
 
 private:
-    std::vector<std::pair<QString, qint64>> m_files;
+    QString m_path;
+    qint64 m_from = 0;
 };
 
 // Runs pactl; its standard output, empty on failure.
