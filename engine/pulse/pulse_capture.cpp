@@ -11,6 +11,12 @@ namespace
 {
 
 constexpr auto gather_nap = std::chrono::milliseconds(60);
+// PipeWire starts a new record stream with a cycle that may not join the next
+// one (a cycle of silence, or a cycle early, when the machine is busy). What the
+// stream sends first for this long is left out; the clock is not moved, so a run
+// still lasts as long as the time between the clicks and holds the sound this
+// much later, which no one hears.
+constexpr auto pipewire_settle = std::chrono::milliseconds(50);
 // How far ahead a sink is rendered while its monitor is kept ready: a start
 // then begins at most this late.
 constexpr pa_usec_t standby_latency = 50 * PA_USEC_PER_MSEC;
@@ -216,13 +222,18 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
         m_error_reported = false;
         return true;
     }
-    // The source by its own name, so that the stream stays with it.
+    // The source by its own name, so that the stream stays with it. The server's
+    // name comes in the same round trip.
     SourceFormat source;
+    QString server;
     const QByteArray wanted = line.source_name.isEmpty() ? QByteArrayLiteral("@DEFAULT_SOURCE@")
                                                          : line.source_name.toUtf8();
-    if (!m_connection.finish(pa_context_get_source_info_by_name(
-            m_connection.context(), wanted.constData(), on_source_format, &source)) ||
-        !source.found) {
+    pa_operation *server_info =
+        pa_context_get_server_info(m_connection.context(), on_server_name, &server);
+    const bool listed = m_connection.finish(pa_context_get_source_info_by_name(
+        m_connection.context(), wanted.constData(), on_source_format, &source));
+    m_connection.finish(server_info); // unknown: no PipeWire ways
+    if (!listed || !source.found) {
         m_start_error = QStringLiteral("The recording device %1 is not available.")
                             .arg(line.name.isEmpty() ? line.source_name : line.name);
         return false;
@@ -274,6 +285,9 @@ bool PulseCaptureBackend::start(const InputLineInfo &line, uint32_t rate, int ch
         close_stream();
         return false;
     }
+    const bool settle = !m_mixer && server.contains(QLatin1String("PipeWire"));
+    m_settle_samples =
+        settle ? static_cast<size_t>(rate * pipewire_settle.count() / 1000) * spec.channels : 0;
     m_ready = std::chrono::steady_clock::now();
     m_timing = true;
     m_error_reported = false;
@@ -442,12 +456,16 @@ void PulseCaptureBackend::read_available()
         if (bytes == 0)
             return;
         const size_t whole = bytes - bytes % m_frame_bytes;
-        if (m_on_data && whole > 0) {
+        size_t count = whole / sizeof(int16_t);
+        const size_t skip = std::min(count, m_settle_samples);
+        m_settle_samples -= skip;
+        count -= skip;
+        if (m_on_data && count > 0) {
             if (data) {
-                deliver(static_cast<const int16_t *>(data), whole / sizeof(int16_t));
+                deliver(static_cast<const int16_t *>(data) + skip, count);
             } else {
                 // A hole: keep the time line with silence.
-                m_silence.assign(whole / sizeof(int16_t), 0);
+                m_silence.assign(count, 0);
                 deliver(m_silence.data(), m_silence.size());
             }
         }

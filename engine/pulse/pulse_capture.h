@@ -101,6 +101,7 @@ private:
     ErrorCallback m_on_error;
     bool m_error_reported = false;
     size_t m_frame_bytes = 4;
+    size_t m_settle_samples = 0; // of a new stream, still to be left out
     std::vector<int16_t> m_silence;
     std::vector<int16_t> m_mixed;
     int m_mix_from = 0; // channels of the stream when mixing down to one, else 0
