@@ -28,16 +28,22 @@ step_done "install and build"
 ctest_args=(--output-on-failure -j 2)
 
 # The sound-server tests mostly wait on real time, one at a time per server. So a run is
-# split in two halves that go at once, each beside a private server of its own; the logs
-# are printed when both are done.
+# split in two halves of about the same time (scripts/split-halves.py) that go at once,
+# each beside a private server of its own; the logs are printed when both are done.
 # Usage: start_half TITLE WRAPPER BUILD_DIR HALF CTEST_ARGS... (HALF 1 or 2), then finish_halves.
 titles=() logs=() pids=()
 start_half() {
   local title=$1 wrapper=$2 dir=$3 half=$4
   shift 4
+  local filters=() prev="" arg tests
+  for arg in "$@"; do
+    case $prev in -L | -LE) filters+=("$prev" "$arg") ;; esac
+    prev=$arg
+  done
+  tests=$(python3 "$root/scripts/split-halves.py" "$dir" "$half" "${filters[@]}")
   titles+=("$title")
   logs+=("$(mktemp /tmp/velquor-half.XXXXXX)")
-  "$root/scripts/$wrapper" ctest --test-dir "$dir" -I "$half,100000,2" "$@" >"${logs[-1]}" 2>&1 &
+  "$root/scripts/$wrapper" ctest --test-dir "$dir" -I "$tests" "$@" >"${logs[-1]}" 2>&1 &
   pids+=($!)
 }
 finish_halves() {
