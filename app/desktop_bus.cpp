@@ -88,6 +88,12 @@ Claim claim_instance(QDBusConnection bus)
 
 int run_remote_command(int &argc, char **argv, RemoteCommand command)
 {
+    // The terminal gets Velquor's own words (say()) and nothing of Qt's warnings: QtDBus
+    // now and then warns of its own types, registered from two threads at once.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            say(text);
+    });
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) {
